@@ -1,7 +1,7 @@
 #pragma once
 // Rows of the dictionary tables, as plain structs. The seed data, the database layer,
 // the parameter codec and the simulator all speak these. Flag columns hold "0"/"1"
-// in the tables and are bools here.
+// in the tables and are bools here; StatReset holds a small number ("0", "1", "2").
 
 #include <cstdint>
 #include <optional>
@@ -18,14 +18,14 @@ struct TFileRow {
     std::int32_t FileID = 0;
     std::string FileName;
     std::int32_t FileInternalID = 0;  // the area number on the wire
-    std::int32_t FileSize = 0;        // block length, checksum included (plain) / record size (indexed)
+    std::int32_t FileSize = 0;        // plain: block length, checksum included; indexed: number of records
     bool FileIndex = false;           // indexed area: records addressed by an index
     bool ReadOnly = false;
-    bool StatReset = false;
+    std::int32_t StatReset = 0;       // 0 settings, 1 history, 2 load-profile ring read incrementally
 };
 
 struct TFileAcceptRow {
-    std::int32_t VersionID = 0;       // VersionInternalID of the revision
+    std::int32_t VersionID = 0;       // protocol version code (Versions.VersionID), not the revision key
     std::int32_t FileID = 0;
 };
 
