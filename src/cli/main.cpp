@@ -132,6 +132,7 @@ int Main(int argc, char** argv) {
         return Fail(kFailed, ui.lastError);
     }
     if (command->NeedsDatabase && !startup.OpenDatabase()) {
+        if (!startup.LastErrorDetail().empty()) std::cerr << startup.LastErrorDetail() << "\n";
         startup.Shutdown();
         return kFailed;
     }

@@ -1,9 +1,12 @@
 #include "startup/Startup.h"
 
+#include "db/DataBaseModule.h"
+#include "db/ValueStore.h"
 #include "link/ComPort.h"
 #include "shell/Configuration.h"
 #include "shell/Globals.h"
 
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -46,17 +49,21 @@ bool TStartup::LoadConfiguration(const std::string& programHome) {
     if (folders.NetworkFolderMissing) ui_.ShowMessage(MissingNetworkFolderText(Configuration->NetworkFolder));
 
     ui_.ShowStep("Проверка версии программы...");
-    if (Configuration->MajorVersion < TConfiguration::CurrentMajorVersion) {
-        ResetDictionary();
+    if (Configuration->MajorVersion < TConfiguration::CurrentMajorVersion && ResetDictionary()) {
         Configuration->MajorVersion = TConfiguration::CurrentMajorVersion;
         Configuration->Save();
     }
     return true;
 }
 
-void TStartup::ResetDictionary() {
-    // The database module regenerates the dictionary tables when they are missing.
-    // Hook filled in by the database layer.
+bool TStartup::ResetDictionary() {
+    // Only deletes: the database module regenerates the missing dictionary tables at
+    // step 11 and puts the versions' hidden flags back. A database that cannot be
+    // reached now is reported by step 11; the reset is then tried again next start.
+    std::string error;
+    if (TDataBaseModule::ResetDictionary(DatabaseFolder, &error)) return true;
+    lastErrorDetail_ = error;
+    return false;
 }
 
 bool TStartup::OpenPort(const std::string& portOverride) {
@@ -89,6 +96,28 @@ bool TStartup::OpenPort(const std::string& portOverride) {
 
 bool TStartup::OpenDatabase() {
     ui_.ShowStep("Подключение к БД...");
+    lastErrorDetail_.clear();
+    try {
+        if (!DataBaseModule)
+            DataBaseModule = new TDataBaseModule(DatabaseFolder, [this](const std::string& text, int position, int maximum) {
+                ui_.ShowStep(text);
+                ui_.ShowProgress(position, maximum);
+            });
+        ui_.ShowProgress(0, static_cast<int>(TDataBaseModule::CheckedTableNames().size()));
+        if (!DataBaseModule->CheckTables()) {
+            lastErrorDetail_ = DataBaseModule->LastError();
+            DataBaseModule->SetProgress({});
+            ui_.ShowFatal("Ошибка при проверке таблиц БД");
+            return false;
+        }
+        // The splash goes away after start-up; the module must not call into it later.
+        DataBaseModule->SetProgress({});
+    } catch (const std::exception& e) {
+        if (DataBaseModule) DataBaseModule->SetProgress({});
+        lastErrorDetail_ = e.what();
+        ui_.ShowFatal("Ошибка при попытке проверки БД");
+        return false;
+    }
     return true;
 }
 
@@ -99,4 +128,9 @@ void TStartup::Shutdown() {
     ComPort = nullptr;
     delete Configuration;
     Configuration = nullptr;
+    // A writer still running (olmar-cli has no logout) stores what it was given
+    // before the database goes.
+    StopWriteThread(true);
+    delete DataBaseModule;
+    DataBaseModule = nullptr;
 }

@@ -19,6 +19,8 @@ public:
     virtual bool AskIgnore(const std::string& text) { (void)text; return false; }
     // An unexpected failure that ends start-up.
     virtual void ShowFatal(const std::string& text) { (void)text; }
+    // Progress of a long step (the database check): position of maximum.
+    virtual void ShowProgress(int position, int maximum) { (void)position; (void)maximum; }
 };
 
 // True when and only when there are exactly two arguments and they are the
@@ -53,19 +55,27 @@ public:
     // Steps 8-10: open and configure the port; OK/Ignore on failure.
     // `portOverride`, when not empty, is used in place of ComName for this run.
     bool OpenPort(const std::string& portOverride = {});
-    // Step 11: the database module (created, checked, upgraded).
+    // Step 11: the database module (created, checked, upgraded). On failure the
+    // fixed message goes to ShowFatal and the cause to LastErrorDetail().
     bool OpenDatabase();
     // Step 12: user, meter session, programmer session, print manager.
     bool CreateSessions();
 
     // Shutdown in its fixed order: user, print manager, meter session, programmer
-    // session, serial port, configuration. Safe to call after a partial start-up.
+    // session, serial port, configuration, then the database module (after a
+    // value writer still running has written its queue). Safe to call after a
+    // partial start-up.
     void Shutdown();
 
     const std::string& ProgramHomeDir() const { return programHome_; }
+    // Why the last step failed, for a log or a terminal (the user sees the fixed text).
+    const std::string& LastErrorDetail() const { return lastErrorDetail_; }
 
 private:
-    void ResetDictionary();
+    // The dictionary reset of step 7; false when the database could not be reached
+    // (the generation is then not marked as done).
+    bool ResetDictionary();
     TStartupUi& ui_;
     std::string programHome_;
+    std::string lastErrorDetail_;
 };
