@@ -3,6 +3,7 @@
 #include "db/DataBaseModule.h"
 #include "db/ValueStore.h"
 #include "link/ComPort.h"
+#include "link/CounterSeance.h"
 #include "shell/Configuration.h"
 #include "shell/Globals.h"
 
@@ -121,9 +122,16 @@ bool TStartup::OpenDatabase() {
     return true;
 }
 
-bool TStartup::CreateSessions() { return true; }
+bool TStartup::CreateSessions() {
+    // The single meter session, on the one port (which may be closed).
+    CounterSeance = new TCounterSeance(0, "", 0);
+    CounterSeance->Port = ComPort;
+    return true;
+}
 
 void TStartup::Shutdown() {
+    delete CounterSeance;
+    CounterSeance = nullptr;
     delete ComPort;
     ComPort = nullptr;
     delete Configuration;
