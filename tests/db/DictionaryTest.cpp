@@ -11,4 +11,5 @@ TEST(DictionaryTest, RowCounts) {
     EXPECT_EQ(s.FileAccepts.size(), 779u);
     EXPECT_EQ(s.ParamTypes.size(), 36u);
     EXPECT_EQ(s.EnumParamTypes.size(), 260u);
+    EXPECT_EQ(s.Params.size(), 2364u);
 }
