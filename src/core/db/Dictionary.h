@@ -9,6 +9,10 @@
 // FileOffset + InFileSize, booleans sharing a byte through their masks) followed by
 // the two checksum bytes, so its length is the sum of the parameters' widths plus 2
 // (a boolean counts only when its Mask is 1, exactly as the codec sums them).
+// Bit fields sharing a byte: the byte is counted by exactly one of them (the boolean with
+// Mask 1, or the one bit field with InFileSize 1); the others are booleans with another
+// Mask or bit fields with InFileSize 0. Plain areas are tiled the same way, so the block
+// the codec builds from the parameters is exactly FileSize long.
 
 #include "db/DictionaryRows.h"
 
