@@ -41,7 +41,7 @@ QPixmap Frame(int index) {
     DrawFolder(p, QRectF(220, 22, 44, 32));
     const double t = index / double(kFrames - 1);
     const double x = 30 + t * 190;
-    const double y = 30 - std::sin(t * M_PI) * 24;
+    const double y = 34 - std::sin(t * M_PI) * 20;
     p.save();
     p.translate(x, y);
     p.rotate(-20 + 40 * t);
