@@ -1,5 +1,6 @@
 #include "shell/GuiStartup.h"
 
+#include "shell/Icons.h"
 #include "shell/MainFrm.h"
 #include "shell/ProgramHome.h"
 #include "shell/SplashScreenFrm.h"
@@ -43,6 +44,7 @@ int RunOlmar(int argc, char** argv) {
     ui.SetSplash(splash.get());
     ui.ShowStep("Инициализация программы...");
     QApplication::setApplicationDisplayName(QStringLiteral("Ольмар"));  // 4
+    QApplication::setWindowIcon(ProgramIcon());
     int rc = 0;
     try {
         if (!startup.LoadConfiguration(ProgramHome())) return 1;  // 5-7
