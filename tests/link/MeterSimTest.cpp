@@ -657,3 +657,28 @@ TEST(MeterSimState, HelpDescribesEveryFaultAndBadOptionsFail) {
     EXPECT_EQ(run("--version 300").first, 2);
     EXPECT_EQ(run("--area 5:300").first, 2);
 }
+
+// Version 38 keeps its write password in area 5 ("Пароли доступа", six 16-bit
+// elements, low byte first). Writing the area changes the password the meter checks,
+// so a retry after a lost acknowledgement must carry the new one.
+TEST(MeterSimAreas, WritingThePasswordAreaChangesTheWritePassword) {
+    MeterSim sim({"--version", "38", "--znumber", std::to_string(kZ), "--password", "1111"});
+    Line line(sim.Port());
+    Session s{line, 38};
+    ASSERT_TRUE(s.Open(kZ, 0));
+    Bytes area = sim.ReadState().Area(5);
+    ASSERT_EQ(area.size(), 14u);
+    EXPECT_EQ(area[0] | (area[1] << 8), 1111) << "the area holds the password the meter checks";
+    for (std::size_t i = 0; i + 2 < area.size(); i += 2) {
+        area[i] = 4321 & 0xFF;
+        area[i + 1] = 4321 >> 8;
+    }
+    Seal(38, area);
+    sim.AddFault("lost@1");
+    EXPECT_FALSE(s.Ask(9, s.WriteRequest(5, 0, 1111, area), 300));
+    EXPECT_TRUE(IsError(s.Ask(9, s.WriteRequest(5, 0, 1111, area)), 5));
+    auto ack = s.Ask(9, s.WriteRequest(5, 0, 4321, area));
+    ASSERT_TRUE(ack);
+    EXPECT_EQ(ack->Cmd, 0);
+    EXPECT_EQ(sim.ReadState().Password(), 4321);
+}

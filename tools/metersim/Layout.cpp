@@ -101,6 +101,19 @@ AreaParam FromRow(const TParamRow& r) {
 
 }  // namespace
 
+const AreaParam* WritePasswordParam(const AreaDef& area) {
+    if (!area.Passwords) return nullptr;
+    const AreaParam* first = nullptr;
+    for (const auto& p : area.Params) {
+        if (p.Type != 1 && p.Type != 3) continue;
+        // The write password by name; else the first password element, which the
+        // password session fills like all the others.
+        if (p.Name.find("запис") != std::string::npos) return &p;
+        if (!first && p.Name.find("Пароль") != std::string::npos) first = &p;
+    }
+    return first;
+}
+
 Layout BuildLayout(int version, const std::vector<CustomArea>& custom, std::string& warnings) {
     Layout layout;
     const TDictionarySeed& seed = DictionarySeed();
@@ -317,6 +330,10 @@ bool ParamIDIsShifted(std::int32_t id) {
     return (id >= 1 && id <= 12) || (id >= 318 && id <= 325) || (id >= 534 && id <= 545);
 }
 
+bool IsPassword(const AreaDef& area, const AreaParam& p) {
+    return area.Passwords && (p.Type == 1 || p.Type == 3) && p.Name.find("Пароль") != std::string::npos;
+}
+
 void FillParam(Bytes& b, const AreaParam& p, const AreaDef& area, std::int32_t record, const FillContext& ctx) {
     const std::size_t limit = b.size() - 2;
     if (p.Offset < 0 || p.Size < 0 || static_cast<std::size_t>(p.Offset) >= limit) return;
@@ -333,6 +350,7 @@ void FillParam(Bytes& b, const AreaParam& p, const AreaDef& area, std::int32_t r
             if (!fits || p.Size < 1 || p.Size > 4) return;
             long long v;
             if (IsIdentifier(p.Name)) v = ctx.InternalID;
+            else if (IsPassword(area, p)) v = ctx.Password;  // every element holds it, as the PC writes them
             else if (hasInt && iv != 0) v = iv;
             else if (p.MinValue != 0 || p.MaxValue != 0)
                 v = p.MaxValue >= p.MinValue ? p.MinValue + static_cast<long long>(h % static_cast<std::uint32_t>(p.MaxValue - p.MinValue + 1))
@@ -368,7 +386,7 @@ void FillParam(Bytes& b, const AreaParam& p, const AreaDef& area, std::int32_t r
             return;
         }
         case 3: {
-            std::string oem = text::Utf8ToOem(p.Default);
+            std::string oem = text::Utf8ToOem(IsPassword(area, p) ? std::to_string(ctx.Password) : p.Default);
             for (std::size_t i = 0; i < static_cast<std::size_t>(p.Size) && at + i < limit; ++i)
                 b[at + i] = i < oem.size() ? static_cast<std::uint8_t>(oem[i]) : 0;
             return;
@@ -472,20 +490,6 @@ Bytes FillBlock(const AreaDef& area, std::int32_t record, const FillContext& ctx
     } else {
         for (const AreaParam* p : area.ParamsOf(record)) FillParam(b, *p, area, record, ctx);
     }
-    if (area.Passwords) {
-        // Keep the stored password and the one the meter checks the same.
-        PasswordSpot spot;
-        for (const auto& p : area.Params)
-            if (p.Name.find("запис") != std::string::npos) {
-                spot.Area = area.Number;
-                spot.Record = area.Indexed ? p.MinIndex : 0;
-                spot.Offset = p.Offset;
-                spot.Size = p.Size;
-                spot.Type = p.Type;
-                break;
-            }
-        if (spot.Area >= 0 && spot.Record == record) PasswordIntoBlock(spot, ctx.Version, ctx.Password, b);
-    }
     SealBlock(ctx.Version, b);
     return b;
 }
@@ -493,17 +497,14 @@ Bytes FillBlock(const AreaDef& area, std::int32_t record, const FillContext& ctx
 PasswordSpot FindPasswordSpot(const Layout& layout) {
     PasswordSpot spot;
     for (const auto& [n, a] : layout.Areas) {
-        if (!a.Passwords) continue;
-        for (const auto& p : a.Params) {
-            if (p.Name.find("запис") == std::string::npos) continue;
-            if (p.Type != 1 && p.Type != 3) continue;
-            spot.Area = n;
-            spot.Record = a.Indexed ? p.MinIndex : 0;
-            spot.Offset = p.Offset;
-            spot.Size = p.Size;
-            spot.Type = p.Type;
-            return spot;
-        }
+        const AreaParam* p = WritePasswordParam(a);
+        if (!p) continue;
+        spot.Area = n;
+        spot.Record = a.Indexed ? p->MinIndex : 0;
+        spot.Offset = p->Offset;
+        spot.Size = p->Size;
+        spot.Type = p->Type;
+        return spot;
     }
     return spot;
 }

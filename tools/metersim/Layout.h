@@ -90,6 +90,7 @@ struct PasswordSpot {
     std::int32_t Type = 1;     // 1 integer, 3 text of digits
 };
 PasswordSpot FindPasswordSpot(const Layout& layout);
+const AreaParam* WritePasswordParam(const AreaDef& area);
 // Reads the password from a block written into the password area (nullopt: not there).
 std::optional<std::uint16_t> PasswordFromBlock(const PasswordSpot& spot, int version, const Bytes& block);
 // Puts the password into a block of the password area (filling and state loading).
