@@ -26,10 +26,12 @@ TValueRecord TValueRecord::From(const std::uint8_t* bytes, std::size_t count) {
 
 std::string PendingStatusText(int pending) { return "Осталось несохраненных записей: " + std::to_string(pending); }
 
-// Statements on the current meter's table, prepared once per switch of meter.
+// Statements on the current meter's table, prepared once per switch of meter. Each
+// value is a delete and a plain single-row insert: the engine then needs no
+// statement journal, which an INSERT OR REPLACE on this table would write (and
+// encrypt) page by page for every value.
 struct TWrite_Thread::TMeterStatements {
-    TStatement DeleteOld;   // history rows beyond the retention
-    TStatement Upsert;      // one row per day
+    TStatement DeleteDays;  // a history: the same day and the days beyond the retention
     TStatement DeleteAll;   // a setting keeps one row
     TStatement Insert;
 };
@@ -213,10 +215,8 @@ void TWrite_Thread::WriteItem(const TStructToWrite& item) {
         // Preparing fails when the meter has no table: that value is reported.
         statements_ = std::make_unique<TMeterStatements>(TMeterStatements{
             db_->Prepare("DELETE FROM " + table +
-                         " WHERE (ChangeDateTime < :LastDate) AND (ParamID = :ParamID) AND (ParamIndex = :ParamIndex)"),
-            db_->Prepare("INSERT OR REPLACE INTO " + table +
-                         " (ParamID, ParamIndex, ChangeDateTime, DataValue) "
-                         "VALUES (:ParamID, :ParamIndex, :ChangeDateTime, :DataValue)"),
+                         " WHERE (ParamID = :ParamID) AND (ParamIndex = :ParamIndex)"
+                         " AND ((ChangeDateTime < :LastDate) OR (ChangeDateTime = :ChangeDateTime))"),
             db_->Prepare("DELETE FROM " + table + " WHERE (ParamID = :ParamID) AND (ParamIndex = :ParamIndex)"),
             db_->Prepare("INSERT INTO " + table +
                          " (ParamID, ParamIndex, ChangeDateTime, DataValue) "
@@ -227,30 +227,22 @@ void TWrite_Thread::WriteItem(const TStructToWrite& item) {
     const TDateTime day = DateOf(item.ChangeDateTime);
     const std::span<const std::uint8_t> value(item.Value.Data.data(), static_cast<std::size_t>(item.Value.Length));
     if (item.MaxDaySave > 0) {
-        try {
-            s.DeleteOld.BindDate(":LastDate", day - item.MaxDaySave)
-                .BindInt(":ParamID", item.ParamID)
-                .BindInt(":ParamIndex", item.ParamIndex);
-            s.DeleteOld.Execute();
-        } catch (const TDatabaseError&) {
-            // Old rows that stay are harmless; the new value matters. Unless the
-            // engine gave up the transaction: then the batch starts over.
-            if (!db_->InTransaction()) throw;
-        }
-        s.Upsert.BindInt(":ParamID", item.ParamID)
+        // The row of the same day is replaced; rows older than the day minus the
+        // retention go with it.
+        s.DeleteDays.BindInt(":ParamID", item.ParamID)
             .BindInt(":ParamIndex", item.ParamIndex)
-            .BindDate(":ChangeDateTime", day)
-            .BindBlob(":DataValue", value);
-        s.Upsert.Execute();
+            .BindDate(":LastDate", day - item.MaxDaySave)
+            .BindDate(":ChangeDateTime", day);
+        s.DeleteDays.Execute();
     } else {
         s.DeleteAll.BindInt(":ParamID", item.ParamID).BindInt(":ParamIndex", item.ParamIndex);
         s.DeleteAll.Execute();
-        s.Insert.BindInt(":ParamID", item.ParamID)
-            .BindInt(":ParamIndex", item.ParamIndex)
-            .BindDate(":ChangeDateTime", day)
-            .BindBlob(":DataValue", value);
-        s.Insert.Execute();
     }
+    s.Insert.BindInt(":ParamID", item.ParamID)
+        .BindInt(":ParamIndex", item.ParamIndex)
+        .BindDate(":ChangeDateTime", day)
+        .BindBlob(":DataValue", value);
+    s.Insert.Execute();
 }
 
 // ---------------------------------------------------------------- process-wide writer
