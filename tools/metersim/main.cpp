@@ -145,7 +145,14 @@ bool Simulator::Setup() {
         LoadedItems items;
         std::string warnings;
         if (LoadState(opt_.StatePath, state_, items, warnings)) {
-            // What the command line names wins over the file.
+            // What the command line names wins over the file. Memory laid out for
+            // another version would be read wrongly by this one, so it is not used.
+            if (opt_.VersionGiven && items.Version && state_.Version != opt_.Version) {
+                Warn("%s holds a version %d meter; its areas are not used for version %d", opt_.StatePath.c_str(),
+                     state_.Version, opt_.Version);
+                state_.Plain.clear();
+                state_.Records.clear();
+            }
             if (opt_.VersionGiven) state_.Version = opt_.Version;
             if (opt_.ZNumberGiven) state_.ZNumber = opt_.ZNumber;
             if (opt_.InternalIDGiven) state_.InternalID = opt_.InternalID;
@@ -160,7 +167,12 @@ bool Simulator::Setup() {
     // Stored blocks of areas this version does not have are kept, and served too:
     // the file is the meter's memory.
     for (const auto& [n, b] : state_.Plain) {
-        if (layout_.Find(n)) continue;
+        if (const AreaDef* a = layout_.Find(n)) {
+            if (!a->Indexed && static_cast<std::size_t>(a->PlainSize) != b.size())
+                Warn("area %d holds %zu bytes in the state file, the version's area has %d: served as stored", n, b.size(),
+                     a->PlainSize);
+            continue;
+        }
         AreaDef a;
         a.Number = n;
         a.Name = "Область " + std::to_string(n);
@@ -355,7 +367,7 @@ void Simulator::OnFrame(const RawFrame& f) {
     }
     Outcome out = plan.ErrorCode >= 0 ? meter_->Refuse(static_cast<std::uint8_t>(plan.ErrorCode), "injected")
                                       : meter_->Handle(static_cast<std::uint8_t>(code), data);
-    if (plan.ErrorCode >= 0 && code == 3) out.PlainKey = true;
+    if (code == 3 || code == 11) out.PlainKey = true;
     if (!out.Note.empty()) Log("   %s", out.Note.c_str());
     // Saved before the reply goes out, so a PC that has the acknowledgement finds
     // the change on disk.
