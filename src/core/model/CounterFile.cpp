@@ -8,6 +8,16 @@ namespace {
 
 std::string Quoted(const std::string& s) { return "«" + s + "»"; }
 
+// The bytes a parameter occupies from its offset; for a width its type does not know,
+// the width it claims in the block.
+std::int64_t Extent(const TCounterParam& p) {
+    return std::max(p.AreaSpan(), p.TypeNumber() == 4 ? 0 : p.InFileSize);
+}
+
+bool Inside(const TCounterParam& p, std::int64_t limit) {
+    return p.FileOffset >= 0 && p.InFileSize >= 0 && p.FileOffset + Extent(p) <= limit;
+}
+
 std::string ParamLabel(const TCounterParam& p) {
     return "Параметр " + std::to_string(p.ParamID) + " " + Quoted(p.ParamName);
 }
@@ -70,18 +80,20 @@ void TCounterFile::LoadFromFileRow(const TFileRow& row) {
     }
 }
 
-// Bytes available to parameters in one block: all but the two checksum bytes.
+bool TCounterFile::IsPasswordArea() const { return FileName == "Пароли доступа"; }
+
+// Bytes available to parameters in one block: all but the two checksum bytes. An
+// indexed record is as long as its parameters make it. So is a password area: it is
+// never read, only written from its parameters, and the one of version 1 is listed with
+// 22 passwords in its 44 bytes, the checksum following them.
 std::int32_t TCounterFile::DataLimit() const {
-    if (FileIndex) return kMaxBlockLength - 2;
+    if (FileIndex || IsPasswordArea()) return kMaxBlockLength - 2;
     return std::clamp(FileSize - 2, 0, kMaxBlockLength - 2);
 }
 
 bool TCounterFile::FitsArea(const TCounterParam& p, std::int32_t limit, bool report) {
-    // The bytes the parameter touches; for a width its type does not know, the width
-    // it claims in the block.
-    const std::int32_t extent = std::max(p.AreaSpan(), p.TypeNumber() == 4 ? 0 : p.InFileSize);
-    const bool fits = p.FileOffset >= 0 && p.InFileSize >= 0 &&
-                      static_cast<std::int64_t>(p.FileOffset) + extent <= limit;
+    const std::int64_t extent = Extent(p);
+    const bool fits = Inside(p, limit);
     if (!fits && report)
         LoadErrors.push_back(ParamLabel(p) + " (индекс " + std::to_string(p.ParamIndex) + ") не помещается в область " +
                              Quoted(FileName) + ": смещение " + std::to_string(p.FileOffset) + ", размер " +
@@ -244,6 +256,7 @@ std::int32_t TCounterFile::DecodeArea(std::int32_t record, const TAreaImage& ima
         return -1;
     }
     for (TCounterParam* p : BlockParams(record)) {
+        if (!Inside(*p, length - 2)) continue;  // its bytes were not part of the block
         if (p->TypeNumber() == 5) p->YearBase = static_cast<std::uint16_t>(YearBase);
         p->DecodeFromArea(image, version);
     }
@@ -262,7 +275,8 @@ std::int32_t TCounterFile::EncodeArea(std::int32_t record, TAreaImage& image, st
         return -1;
     }
     std::int64_t sum = 0;
-    for (const TCounterParam* p : BlockParams(record)) {
+    const auto block = BlockParams(record);
+    for (const TCounterParam* p : block) {
         const auto bytes = p->TryEncodeToArea(image, version);
         if (!bytes) {
             ErrorText = ParamLabel(*p) + ": значение " + Quoted(p->Value) +
@@ -275,8 +289,15 @@ std::int32_t TCounterFile::EncodeArea(std::int32_t record, TAreaImage& image, st
         ErrorText = "Блок области " + Quoted(FileName) + " длиннее " + std::to_string(kMaxBlockLength) + " байт";
         return -1;
     }
-    // A block shorter or longer than the area would land in the meter misaligned.
-    if (!FileIndex && sum + 2 != FileSize) {
+    // Parameters that do not tile the block, or a block longer or shorter than the
+    // area, would land in the meter misaligned.
+    for (const TCounterParam* p : block)
+        if (!Inside(*p, sum)) {
+            ErrorText = ParamLabel(*p) + " лежит за концом блока области " + Quoted(FileName) + " (" +
+                        std::to_string(sum) + " байт данных)";
+            return -1;
+        }
+    if (!FileIndex && !IsPasswordArea() && sum + 2 != FileSize) {
         ErrorText = "Длина блока области " + Quoted(FileName) + " (" + std::to_string(sum + 2) +
                     " байт) не совпадает с её размером (" + std::to_string(FileSize) + " байт)";
         return -1;

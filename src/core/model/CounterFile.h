@@ -83,6 +83,7 @@ private:
     bool RecordValid(std::int32_t record) const;
     std::int32_t DataLimit() const;
     bool FitsArea(const TCounterParam& p, std::int32_t limit, bool report);
+    bool IsPasswordArea() const;
 
     // Start of each record in Params, RecordCount + 1 entries once records are expanded.
     std::vector<std::size_t> recordStart_;

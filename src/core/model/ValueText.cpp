@@ -331,23 +331,52 @@ std::string RealTextOfFloat(float value) { return LayOut(value); }
 
 std::string FixedRealText(double value, int decimals) {
     if (!std::isfinite(value) || decimals < 0 || decimals > 20) return {};
-    // Round to 15 significant digits first, as a 15-digit display does.
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    // Round to 15 significant digits first, as a 15-digit display does, then to the
+    // places after the comma, half away from zero, on the decimal digits themselves.
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
     if (res.ec != std::errc{}) return {};
-    double rounded = 0;
-    if (std::from_chars(buf, res.ptr, rounded).ec != std::errc{}) return {};
-    if (std::fabs(rounded) >= 1e15) {
-        std::string s = RealText(rounded);
-        return s;
+    const std::string_view s(buf, static_cast<size_t>(res.ptr - buf));
+    const bool negative = s.front() == '-';
+    const size_t ePos = s.find('e');
+    std::string digits;
+    for (char c : s.substr(0, ePos))
+        if (c >= '0' && c <= '9') digits += c;
+    int exponent = 0;
+    std::string_view es = s.substr(ePos + 1);
+    if (es.front() == '+') es.remove_prefix(1);
+    if (std::from_chars(es.data(), es.data() + es.size(), exponent).ec != std::errc{}) return {};
+    if (exponent >= 15) {
+        double rounded = 0;
+        if (std::from_chars(buf, res.ptr, rounded).ec != std::errc{}) return {};
+        return RealText(rounded);
     }
-    res = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
-    if (res.ec != std::errc{}) return {};
-    std::string s(buf, res.ptr);
-    if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
-    for (char& c : s)
-        if (c == '.') c = ',';
-    return s;
+    const int last = exponent + decimals;  // index of the last digit kept
+    const int n = static_cast<int>(digits.size());
+    std::string kept;
+    if (last >= n - 1) {
+        kept = digits + std::string(static_cast<size_t>(last - (n - 1)), '0');
+    } else if (last >= 0) {
+        kept = digits.substr(0, static_cast<size_t>(last) + 1);
+        if (digits[static_cast<size_t>(last) + 1] >= '5') {
+            int i = last;
+            for (; i >= 0 && kept[static_cast<size_t>(i)] == '9'; --i) kept[static_cast<size_t>(i)] = '0';
+            if (i >= 0)
+                ++kept[static_cast<size_t>(i)];
+            else
+                kept.insert(kept.begin(), '1');
+        }
+    } else {
+        kept = last == -1 && digits[0] >= '5' ? "1" : "0";
+    }
+    if (kept.size() < static_cast<size_t>(decimals) + 1)
+        kept.insert(0, static_cast<size_t>(decimals) + 1 - kept.size(), '0');
+    const size_t intLen = kept.size() - static_cast<size_t>(decimals);
+    std::string out = kept.substr(0, intLen);
+    out.erase(0, std::min(out.find_first_not_of('0'), out.size() - 1));
+    if (decimals > 0) out += "," + kept.substr(intLen);
+    if (negative && kept.find_first_not_of('0') != std::string::npos) out.insert(out.begin(), '-');
+    return out;
 }
 
 }  // namespace codec
