@@ -223,9 +223,9 @@ std::string MeterSim::Control(const std::string& line, int timeoutMs) {
     return ReadLine(timeoutMs);
 }
 
-void MeterSim::AddFault(const std::string& spec) {
-    const std::string r = Control("fault " + spec);
-    if (r.rfind("OK", 0) != 0) throw std::runtime_error("metersim refused fault '" + spec + "': " + r);
+void MeterSim::AddFault(const std::string& faultText) {
+    const std::string r = Control("fault " + faultText);
+    if (r.rfind("OK", 0) != 0) throw std::runtime_error("metersim refused fault '" + faultText + "': " + r);
 }
 
 void MeterSim::ClearFaults() {

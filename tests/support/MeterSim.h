@@ -56,7 +56,7 @@ public:
     // Sends one control line and returns the simulator's answer ("OK ..." or "ERR ...").
     std::string Control(const std::string& line, int timeoutMs = 5000);
     // Adds a fault (syntax of metersim --help); throws when the simulator refuses it.
-    void AddFault(const std::string& spec);
+    void AddFault(const std::string& faultText);
     void ClearFaults();
 
     const std::string& StatePath() const { return statePath_; }

@@ -70,14 +70,14 @@ bool ParseWhen(const std::string& text, std::vector<FaultRange>& out, std::strin
 
 }  // namespace
 
-std::optional<Fault> ParseFault(const std::string& spec, std::string& error) {
+std::optional<Fault> ParseFault(const std::string& faultText, std::string& error) {
     Fault f;
-    f.Text = spec;
-    std::string body = spec;
+    f.Text = faultText;
+    std::string body = faultText;
     const std::size_t slash = body.find('/');
     if (slash != std::string::npos) {
         if (!ParseInt(body.substr(slash + 1), f.Command, 0, 127)) {
-            error = "bad command after '/' in '" + spec + "'";
+            error = "bad command after '/' in '" + faultText + "'";
             return std::nullopt;
         }
         body.resize(slash);
@@ -181,8 +181,8 @@ FaultPlan FaultSet::Next(int requestCommand) {
 }
 
 const char* FaultHelp() {
-    return R"(Faults (--fault SPEC, repeatable; also "fault SPEC" on the control channel):
-  SPEC is KIND[=ARG][@WHEN][/CMD]
+    return R"(Faults (--fault FAULT, repeatable; also "fault FAULT" on the control channel):
+  FAULT is KIND[=ARG][@WHEN][/CMD]
   KIND:
     noise[=N]       N garbage bytes (default 5, never 0x7E) before the reply frame
     badcrc          the reply's frame checksum is wrong

@@ -38,7 +38,7 @@ struct Fault {
 };
 
 // Parses one fault; on error returns nullopt and sets `error`.
-std::optional<Fault> ParseFault(const std::string& spec, std::string& error);
+std::optional<Fault> ParseFault(const std::string& faultText, std::string& error);
 
 // What the faults make of one reply.
 struct FaultPlan {

@@ -181,13 +181,13 @@ The line:
                          faults (default 1); the same seed and requests give the same run
 
 Faults:
-  --fault SPEC           inject a fault into chosen replies; repeatable. See below.
+  --fault FAULT          inject a fault into chosen replies; repeatable. See below.
 
 Control and diagnostics:
   --stdin-control        read control lines from standard input and exit when it ends
                          (so a parent that dies does not leave the meter running).
                          Each line is answered with one "OK ..." or "ERR ..." line:
-                           fault SPEC     add a fault, numbered from the next reply
+                           fault FAULT    add a fault, numbered from the next reply
                            clear-faults   remove every fault
                            save           write the state file now
                            status         session, key, counts of requests and replies
