@@ -1,5 +1,6 @@
 #include "startup/Startup.h"
 
+#include "admin/User.h"
 #include "db/DataBaseModule.h"
 #include "db/ValueStore.h"
 #include "link/ComPort.h"
@@ -123,6 +124,7 @@ bool TStartup::OpenDatabase() {
 }
 
 bool TStartup::CreateSessions() {
+    User = new TUser(DataBaseModule ? &DataBaseModule->Db() : nullptr);
     // The single meter session, on the one port (which may be closed).
     CounterSeance = new TCounterSeance(0, "", 0);
     CounterSeance->Port = ComPort;
@@ -130,6 +132,8 @@ bool TStartup::CreateSessions() {
 }
 
 void TStartup::Shutdown() {
+    delete User;  // ends an open work session first
+    User = nullptr;
     delete CounterSeance;
     CounterSeance = nullptr;
     delete ComPort;
