@@ -96,6 +96,22 @@ bool IsIdentifierParam(std::int32_t v, std::int32_t id, std::int32_t* priority) 
     return hit;
 }
 
+void EnsureParamTypes(TDatabase& db) {
+    if (ParamTypeList.Count() > 0) return;
+    std::vector<TParamTypeRow> types;
+    std::vector<TEnumParamTypeRow> enums;
+    try {
+        TStatement t = db.Prepare("SELECT ParamType, ParamTypeName, IsEnum FROM ParamTypes ORDER BY ParamType");
+        while (t.Step()) types.push_back({t.Int(0), t.Text(1), t.Text(2) == "1"});
+        TStatement e = db.Prepare("SELECT * FROM EnumParamTypes ORDER BY ParamType, EnumIndex");
+        while (e.Step()) enums.push_back(ReadEnumRow(e));
+    } catch (const TDatabaseError&) {
+        types.clear();
+    }
+    if (types.empty()) ParamTypeList.LoadFromDictionarySeed();
+    else ParamTypeList.Load(types, enums);
+}
+
 // ---------------------------------------------------------------- the session object
 
 TMeterSession::TMeterSession(TCounterSeance& seance, TDatabase& db) : Seance(seance), Db(db) {}
@@ -130,6 +146,7 @@ bool TMeterSession::LoadTask() {
     ReadList.clear();
     WriteList.clear();
     try {
+        EnsureParamTypes(Db);
         TStatement q = Db.Prepare(std::string(kAreaColumns) +
                                   ", TaskCounter.Readed AS TaskReaded, TaskCounter.Writed AS TaskWrited "
                                   "FROM Files, Params, ParamTypes, TaskCounter "
@@ -692,6 +709,7 @@ bool TPasswordAreas::Load(TDatabase& db, const TCounterStat& counter) {
     Areas.clear();
     CounterID = counter.CounterID;
     try {
+        EnsureParamTypes(db);
         TStatement q = db.Prepare(std::string(kAreaColumns) +
                                   " FROM Files, FileAccepts, Params, ParamTypes "
                                   "WHERE (FileAccepts.VersionID = :VersionID) AND (FileAccepts.FileID = Files.FileID) "
@@ -756,7 +774,8 @@ std::optional<std::string> TPasswordAreas::Apply(const std::string& newPassword,
 
 void InstallSessionHooks(TCounterSeance& seance) {
     seance.PrepareCommandJob = [] {
-        if (!DataBaseModule || !CounterSeance) return true;
+        // No meter selected (the factory number job): nothing to load.
+        if (!DataBaseModule || !CounterSeance || CounterSeance->CounterID == 0) return true;
         TMeterSession& s = MeterSession();
         return s.LoadTask() && s.LoadStoredCredentials();
     };

@@ -153,5 +153,9 @@ public:
     std::int32_t CounterID = 0;
 };
 
+// Loads the parameter type catalogue from the database once (the seed when the
+// tables are empty); parameters need it before they are created.
+void EnsureParamTypes(TDatabase& db);
+
 // The identifier of the meter as LoadStoredCredentials finds it for `version`.
 bool IsIdentifierParam(std::int32_t version, std::int32_t paramID, std::int32_t* priority = nullptr);

@@ -5,6 +5,7 @@
 #include "db/ValueStore.h"
 #include "link/ComPort.h"
 #include "link/CounterSeance.h"
+#include "sessions/Sessions.h"
 #include "shell/Configuration.h"
 #include "shell/Globals.h"
 
@@ -128,6 +129,8 @@ bool TStartup::CreateSessions() {
     // The single meter session, on the one port (which may be closed).
     CounterSeance = new TCounterSeance(0, "", 0);
     CounterSeance->Port = ComPort;
+    // Command jobs load the selected meter's task and identifier before opening.
+    InstallSessionHooks(*CounterSeance);
     return true;
 }
 
