@@ -2,8 +2,10 @@
 // olmar-cli: the jobs of the desktop program without a window. Each command lives in
 // its own file and registers itself with OLMAR_CLI_COMMAND.
 
+#include "shell/ActionGates.h"
 #include "shell/JobContext.h"
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -46,6 +48,9 @@ struct Context {
     Options Global;
     std::vector<std::string> Args;  // the command's own arguments
     CliJob Job;
+    // True once --user/--password opened a work session (a table user or the
+    // built-in administrator); the background writer then runs.
+    bool LoggedIn = false;
 };
 
 struct Command {
@@ -66,6 +71,21 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, const std:
 bool TakeFlag(std::vector<std::string>& args, const std::string& name);
 // Prints "olmar-cli: <text>" on stderr and returns `code`.
 int Fail(int code, const std::string& text);
+
+// Whether the logged-in user may run `action`, by the gate table of the main window.
+// A command that names a meter (--meter ID among its arguments) is judged as if the
+// meter list were the active window with rows; that meter must exist. Returns kOk,
+// else prints the refusal and returns kRefused (kFailed for a meter that is not in
+// the database, kUsage for a meter number that is not a number). Without a login
+// every command that calls it is refused.
+int Authorize(Context& ctx, TAction action);
+
+// Takes "--meter ID" out of the arguments, looks the meter up and copies CounterID,
+// CounterName, ZNumber and VersionID into CounterSeance, as the main window does
+// with the selected row. `versionInternalId` receives the meter's revision. Returns
+// kOk or prints why not (kUsage: missing or bad number, kFailed: no such meter or
+// no session object).
+int SelectMeter(Context& ctx, std::int32_t* versionInternalId = nullptr);
 
 }  // namespace cli
 
