@@ -92,24 +92,7 @@ int Run(Context& ctx) {
     if (!ctx.Args.empty()) return Fail(kUsage, "Лишний параметр: " + ctx.Args.front());
     if (int rc = sessions::CheckPort(); rc != kOk) return rc;
     const bool started = sessions::EnsureWriter();
-    TMeterSession& s = MeterSession();
-    bool ok = false;
-    [&] {
-        s.Seance.ResetAllSessions();
-        ComPort->Purge();
-        if (UserCancelled) { ok = true; return; }
-        CurrentJob().SetStepText("Загрузка данных из БД...");
-        if (!s.LoadTask() || !s.LoadStoredCredentials()) return;
-        s.WriteList.clear();  // a read session writes nothing
-        CurrentJob().SetOverall(0, s.OverallMaximum());
-        if (!s.Seance.OpenSeance()) return;
-        if (UserCancelled) { ok = true; return; }
-        if (!s.ReadSession()) return;
-        if (UserCancelled) { ok = true; return; }
-        s.Seance.CloseSeance();
-        s.WriteJournal();
-        ok = true;
-    }();
+    const bool ok = MeterSession().ReadJob();
     const int rc = sessions::Report(ctx, ok);
     sessions::FinishWriter(ctx, started);
     return rc;

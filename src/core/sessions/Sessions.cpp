@@ -568,6 +568,25 @@ bool TMeterSession::CommonStart() {
     return true;
 }
 
+bool TMeterSession::ReadJob() {
+    try {
+        if (!CommonStart()) return true;
+        if (!LoadTask() || !LoadStoredCredentials()) return false;
+        WriteList.clear();  // a read session writes nothing
+        if (UserCancelled) return true;
+        CurrentJob().SetOverall(0, OverallMaximum());
+        if (!Seance.OpenSeance()) return false;
+        if (UserCancelled) return true;
+        if (!ReadSession()) return false;
+        if (UserCancelled) return true;
+        Seance.CloseSeance();
+        WriteJournal();
+        return true;
+    } catch (const std::exception& e) {
+        return Fail(std::string(kInternalErrorText) + ": " + e.what());
+    }
+}
+
 bool TMeterSession::SeanceJob() {
     try {
         if (!CommonStart()) return true;

@@ -92,6 +92,8 @@ public:
     bool WriteJournal();
 
     // Jobs: true on success and when cancelled.
+    // Open, read the read task, close, journal (nothing is written).
+    bool ReadJob();
     bool SeanceJob();
     bool InitSeanceJob();
     bool PasswordJob();
