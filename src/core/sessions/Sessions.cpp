@@ -259,7 +259,7 @@ bool TMeterSession::ReadRecord(TCounterFile& area, std::int32_t record, const st
     TAreaImage image{};
     const int n = Seance.ReadBlock(area.FileInternalID, record, image.data());
     Log("\t\tСчитано " + std::to_string(n) + " байт:" + (n > 0 ? HexBytes(image.data(), n) : std::string()));
-    if (n < 0) return false;
+    if (n < 0) return UserCancelled.load();  // a cancelled exchange is no failure
     if (UserCancelled) return true;
     area.YearBase = YearBase;
     if (area.DecodeArea(record, image, Seance.VersionID) < 0) return Fail(kInternalErrorText);
@@ -380,6 +380,7 @@ bool TMeterSession::ReadProfileRing(TCounterFile& area) {
         }
         if (!ok) break;
         y = y + 1 == count ? 0 : y + 1;
+        if (UserCancelled) break;
     }
     // The next session goes on after the last record read, but only once the records
     // before it are stored: a crash or a discarded queue must not skip them for good.
@@ -502,7 +503,8 @@ bool TMeterSession::WriteArea(TCounterFile& area) {
         Step(area.FileIndex ? "Запись файла : " + area.FileName + " (Индекс " + std::to_string(r) + " из " +
                                   std::to_string(area.RecordCount) + ") в счетчик"
                             : "Запись файла : " + area.FileName + " в счетчик");
-        if (Seance.WriteBlock(area.FileInternalID, static_cast<std::size_t>(n), image.data(), r) < 0) return false;
+        if (Seance.WriteBlock(area.FileInternalID, static_cast<std::size_t>(n), image.data(), r) < 0)
+            return UserCancelled.load();
     }
     return true;
 }
@@ -543,6 +545,17 @@ bool TMeterSession::StoreWrittenValues() {
     return true;
 }
 
+void TMeterSession::TakeUnstoredFromRead() {
+    for (auto& w : WriteList)
+        for (auto& r : ReadList) {
+            if (r->FileID != w->FileID) continue;
+            for (TCounterParam& p : w->Params) {
+                if (p.Marked) continue;
+                if (const TCounterParam* got = r->FindParam(p.ParamID, p.ParamIndex)) p.Value = got->Value;
+            }
+        }
+}
+
 bool TMeterSession::SetClockAfterWrite() {
     if (WriteList.empty() || UserCancelled) return true;
     const int v = Seance.VersionID;
@@ -575,9 +588,9 @@ bool TMeterSession::ReadJob() {
         WriteList.clear();  // a read session writes nothing
         if (UserCancelled) return true;
         CurrentJob().SetOverall(0, OverallMaximum());
-        if (!Seance.OpenSeance()) return false;
+        if (!Seance.OpenSeance()) return UserCancelled.load();
         if (UserCancelled) return true;
-        if (!ReadSession()) return false;
+        if (!ReadSession()) return UserCancelled.load();
         if (UserCancelled) return true;
         Seance.CloseSeance();
         WriteJournal();
@@ -593,14 +606,15 @@ bool TMeterSession::SeanceJob() {
         if (!LoadTask() || !LoadStoredCredentials() || !LoadWriteValues()) return false;
         if (UserCancelled) return true;
         CurrentJob().SetOverall(0, OverallMaximum());
-        if (!Seance.OpenSeance()) return false;
+        if (!Seance.OpenSeance()) return UserCancelled.load();
         if (UserCancelled) return true;
-        if (!ReadSession()) return false;
+        if (!ReadSession()) return UserCancelled.load();
         if (UserCancelled) return true;
+        TakeUnstoredFromRead();
         if (!WriteList.empty()) {
             if (auto text = CurrentJob().AskText(kWritePasswordCaption, kWritePasswordPrompt, true))
                 WritePassword = PasswordBytes(PasswordFromText(*text));
-            if (!WriteSession()) return false;
+            if (!WriteSession()) return UserCancelled.load();
             if (UserCancelled) return true;
             if (!StoreWrittenValues()) return false;
         }
@@ -638,9 +652,9 @@ bool TMeterSession::InitSeanceJob() {
         if (!LoadTask() || !LoadWriteValues()) return false;
         if (UserCancelled) return true;
         CurrentJob().SetOverall(0, OverallMaximum());
-        if (!Seance.OpenSeance()) return false;
+        if (!Seance.OpenSeance()) return UserCancelled.load();
         if (UserCancelled) return true;
-        if (!WriteSession()) return false;
+        if (!WriteSession()) return UserCancelled.load();
         if (UserCancelled) return true;
         if (!StoreWrittenValues()) return false;
         if (!SetClockAfterWrite()) return false;
@@ -670,11 +684,11 @@ bool TMeterSession::PasswordJob() {
         if (!LoadTask() || !LoadStoredCredentials() || !LoadWriteValues()) return false;
         if (UserCancelled) return true;
         CurrentJob().SetOverall(0, OverallMaximum());
-        if (!Seance.OpenSeance()) return false;
+        if (!Seance.OpenSeance()) return UserCancelled.load();
         if (UserCancelled) return true;
         PasswordModeGuard mode;
         PasswordUseCount = 0;
-        if (!WriteSession()) return false;
+        if (!WriteSession()) return UserCancelled.load();
         if (UserCancelled) return true;
         if (!StoreWrittenValues()) return false;
         Seance.CloseSeance();

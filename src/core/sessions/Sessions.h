@@ -84,6 +84,9 @@ public:
     bool ReadSession();
     // Writes every area of the write list (the password area only in PasswordChangeMode).
     bool WriteSession();
+    // An area read and then written: its parameters without a stored value take the
+    // value just read, so that only what the engineer stored differs from the meter.
+    void TakeUnstoredFromRead();
     // Queues the values of the areas written, dated today (after a successful write).
     bool StoreWrittenValues();
     // The clock step after writing: skipped for versions 27, 28, 38, 39 and without SetTime.
