@@ -87,6 +87,15 @@ int Authorize(Context& ctx, TAction action);
 // no session object).
 int SelectMeter(Context& ctx, std::int32_t* versionInternalId = nullptr);
 
+// A meter command or measurement of the main window, the way its handler runs it:
+// rights, --meter, `prepare` (takes the command's own options out of ctx.Args and
+// stores them in the session; returns kOk or an exit status), no arguments left,
+// the port, the version check, `question` (when not empty) answered by --yes, the
+// job with progress on stderr, then "Сеанс был прерван пользователем!" (3), the
+// failure texts (1), or the success text on stdout and `printResult`.
+int RunMeterAction(Context& ctx, TAction action, const std::function<int()>& prepare,
+                   const std::function<void()>& printResult = {}, const std::string& question = {});
+
 }  // namespace cli
 
 #define OLMAR_CLI_CAT2(a, b) a##b
