@@ -9,7 +9,6 @@
 #include <iostream>
 
 namespace cli {
-int Authorize(Context& ctx, TAction action);
 namespace sessions {
 int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
 bool EnsureWriter();

@@ -15,13 +15,6 @@
 
 namespace cli {
 
-// Until the login of olmar-cli gates the commands, every user passes.
-__attribute__((weak)) int Authorize(Context& ctx, TAction action) {
-    (void)ctx;
-    (void)action;
-    return kOk;
-}
-
 namespace sessions {
 
 // --meter ID as a meter of the registry, copied into the meter session. Returns kOk

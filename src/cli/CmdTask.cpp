@@ -9,7 +9,6 @@
 #include <sstream>
 
 namespace cli {
-int Authorize(Context& ctx, TAction action);
 namespace sessions {
 int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
 }  // namespace sessions

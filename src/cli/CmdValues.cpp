@@ -12,7 +12,6 @@
 #include <memory>
 
 namespace cli {
-int Authorize(Context& ctx, TAction action);
 namespace sessions {
 int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
 }  // namespace sessions
