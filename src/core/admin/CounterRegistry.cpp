@@ -202,3 +202,23 @@ std::optional<std::string> CopyParamsRefusal(const TCounterRow& source, const TC
                "применены, совпадают! Копирование параметров невозможно!";
     return std::nullopt;
 }
+
+std::vector<TCounterJournalRow> CounterJournal(TDatabase& db, std::int32_t counterID) {
+    std::vector<TCounterJournalRow> rows;
+    auto q = db.Prepare(
+        "SELECT CounterPrograms.CDate, CounterPrograms.CTime, CounterPrograms.Readed, CounterPrograms.Writed, "
+        "Files.FileName FROM CounterPrograms, Files WHERE (CounterPrograms.CounterID = :CounterID) AND "
+        "(CounterPrograms.FileID = Files.FileID) ORDER BY CounterPrograms.CDate, CounterPrograms.CTime, "
+        "Files.FileInternalID");
+    q.BindInt(":CounterID", counterID);
+    while (q.Step()) {
+        TCounterJournalRow r;
+        r.CDate = q.Date(0);
+        r.CTime = q.Time(1);
+        r.Readed = q.Text(2);
+        r.Writed = q.Text(3);
+        r.FileName = q.Text(4);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}

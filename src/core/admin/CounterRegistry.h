@@ -69,3 +69,14 @@ bool CopyParams(TDatabase& db, std::int32_t sourceID, std::int32_t targetID);
 std::string CopyParamsQuestion(const TCounterRow& source, const TCounterRow& target);
 // The refusal for pasting `source` onto `target`, or nullopt when it may go ahead.
 std::optional<std::string> CopyParamsRefusal(const TCounterRow& source, const TCounterRow& target);
+
+// One row of a meter's poll journal (CounterPrograms with the area's name).
+struct TCounterJournalRow {
+    TDateTime CDate = 0;
+    TDateTime CTime = 0;
+    std::string FileName;
+    std::string Writed;  // "1" when the area was written in that session
+    std::string Readed;  // "1" when it was read
+};
+// The poll journal of a meter, oldest session first.
+std::vector<TCounterJournalRow> CounterJournal(TDatabase& db, std::int32_t counterID);

@@ -1,5 +1,23 @@
 #include "shell/MainFrm.h"
 
+#include "admin/RegAdminDlg.h"
+#include "admin/SessionWriter.h"
+#include "admin/User.h"
+#include "admin/UserAdmin.h"
+#include "admin/UserGroupsFrm.h"
+#include "admin/UserRegisterFrm.h"
+#include "admin/UsersFrm.h"
+#include "shell/Configuration.h"
+#include "admin/AddCounterDlg.h"
+#include "admin/CounterRegisterFrm.h"
+#include "admin/CountersFrm.h"
+#include "admin/MeterCommandDlgs.h"
+#include "admin/WritePasswordDlg.h"
+#include "db/DataBaseModule.h"
+#include "db/ValueStore.h"
+#include "link/CounterSeance.h"
+#include "model/ValueText.h"
+#include "shell/MeterVersion.h"
 #include "link/ComPort.h"
 #include "shell/AboutDlg.h"
 #include "shell/FileProgressDlg.h"
@@ -16,6 +34,8 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -597,9 +617,43 @@ TJobOutcome TMainFrm::RunMeterJob(const TMeterJob& job) {
 // ---- command handlers ----
 
 void TMainFrm::acBeginSeanceExecute() {
-    // The built-in administrator of the command line logs in without a dialog and
-    // without a status text. The login dialog of table users joins here.
-    if (AdministratorMode) SetLoggedIn(true, TGateUser::Administrator(), QString::fromUtf8(kAdministratorName));
+    if (loggedIn_) return;
+    if (AdministratorMode) {
+        // The built-in administrator of the command line: no dialog, no journal row,
+        // no status text, LastUser untouched; the writer one step above normal.
+        if (User) {
+            User->SetAdministrator();
+            User->BeginSeance();
+        }
+        QString error;
+        if (!StartSessionWriter(this, true, &error)) {
+            if (User) User->EndSeance();
+            ErrorBox(this, QStringLiteral("Не удалось запустить запись данных в базу: ") + error);
+            return;
+        }
+        if (!PendingRecords) PendingRecords = [] { return static_cast<std::size_t>(std::max(0, PendingCount())); };
+        SetLoggedIn(true, User ? User->GateUser() : TGateUser::Administrator(), QString::fromUtf8(kAdministratorName));
+        return;
+    }
+    if (!User) return;
+    // The dialog checks the user and opens his session; it closes with OK only then.
+    TRegAdminDlg dlg(this, *User, Configuration);
+    if (Configuration) dlg.SetUserName(QString::fromStdString(Configuration->LastUser));
+    if (dlg.exec() != QDialog::Accepted) return;
+    QString error;
+    if (!StartSessionWriter(this, false, &error)) {
+        // Readings could not be stored: no session without its writer.
+        User->EndSeance();
+        ErrorBox(this, QStringLiteral("Не удалось запустить запись данных в базу: ") + error);
+        return;
+    }
+    if (!PendingRecords) PendingRecords = [] { return static_cast<std::size_t>(std::max(0, PendingCount())); };
+    SetLoggedIn(true, User->GateUser(), QString::fromStdString(User->UserName));
+    SetSessionText(QString::fromStdString(SessionOpenText(*User)));
+    if (Configuration) {
+        Configuration->LastUser = dlg.UserNameText().toStdString();
+        Configuration->Save();
+    }
 }
 
 void TMainFrm::acEndSeanceExecute() {
@@ -609,12 +663,42 @@ void TMainFrm::acEndSeanceExecute() {
                  QStringLiteral("Информация со счетчика сохранена не полносью и в случае завершения сеанса будет "
                                 "утеряна. Продолжить работу?"),
                  QStringLiteral("Данные не сохранены"), QMessageBox::Warning))
-        return;  // Yes: the user goes on working
+        return;  // Yes: the user goes on working; No goes on to end the session
     if (!AskYesNo(this, QStringLiteral("Завершить сеанс пользователя : %1?").arg(userName_),
                   QStringLiteral("Завершение сеанса"), QMessageBox::Information))
         return;
+    if (User && User->IsSeanceOpen) User->EndSeance();
     SetLoggedIn(false);
     SetSessionText(QStringLiteral("Сеанс закрыт"));
+    // What is still queued is dropped: the user agreed to lose it above.
+    StopSessionWriter();
+}
+
+// ---- users, groups and their work journal ----
+
+void TMainFrm::acUsersExecute() {
+    if (!loggedIn_ || !DataBaseModule) return;
+    if (ActivateChild(QStringLiteral("TUsersFrm"))) return;
+    new TUsersFrm(this);
+}
+
+void TMainFrm::acUserGroupsExecute() {
+    if (!loggedIn_ || !DataBaseModule) return;
+    if (ActivateChild(QStringLiteral("TUserGroupsFrm"))) return;
+    new TUserGroupsFrm(this);
+}
+
+void TMainFrm::acResetRegisterExecute() {
+    if (!loggedIn_ || !DataBaseModule || !User) return;
+    if (!AskYesNoCancel(this, QStringLiteral("Очистить журнал работы пользователей?"))) return;
+    const TAdminResult result = ClearJournal(DataBaseModule->Db(), *User);
+    if (!result.Ok) {
+        ErrorBox(this, QString::fromStdString(result.Message));
+        return;
+    }
+    for (TTabForm* form : Children())
+        if (auto* journal = qobject_cast<TUserRegisterFrm*>(form)) journal->Refresh();
+    InfoBox(this, QStringLiteral("Журнал работы пользователей очищен!"));
 }
 
 void TMainFrm::acExitExecute() { close(); }
@@ -644,56 +728,488 @@ void TMainFrm::acHelpExecute() {
 // Commands whose windows, dialogs and jobs are built on the users, registry,
 // report and session work; each stays an empty handler until then.
 void TMainFrm::acPrintExecute() {}
-void TMainFrm::acUsersExecute() {}
-void TMainFrm::acUserGroupsExecute() {}
 void TMainFrm::acVersionsExecute() {}
 void TMainFrm::acFilesExecute() {}
 void TMainFrm::acDefaultParamsExecute() {}
-void TMainFrm::acCountersExecute() {}
-void TMainFrm::acAddCounterExecute() {}
-void TMainFrm::acEditCounterExecute() {}
-void TMainFrm::acDeleteCounterExecute() {}
 void TMainFrm::acStatExecute() {}
 void TMainFrm::acPowerExecute() {}
-void TMainFrm::acTaskCounterFileExecute() {}
-void TMainFrm::acCounterRegisterExecute() {}
-void TMainFrm::acSeanceExecute() {}
-void TMainFrm::acGetZNumberExecute() {}
 void TMainFrm::acTaskProgFileExecute() {}
 void TMainFrm::acProgrammersExecute() {}
 void TMainFrm::acProgWriteSeanceExecute() {}
 void TMainFrm::acProgReadSeanceExecute() {}
 void TMainFrm::acSetupExecute() {}
-void TMainFrm::acResetRegisterExecute() {}
-void TMainFrm::acResetSeanceExecute() {}
-void TMainFrm::acGetPowerExecute() {}
-void TMainFrm::acGetMomentPowerExecute() {}
-void TMainFrm::acGetOnlyPowerExecute() {}
-void TMainFrm::acGetOnlyVoltageExecute() {}
-void TMainFrm::acGetOnlyCurrentExecute() {}
-void TMainFrm::acGetOnlyEnergyExecute() {}
-void TMainFrm::acGetOnlyEnergy_1Execute() {}
-void TMainFrm::acGetEnergyByMinExecute() {}
 void TMainFrm::acQueryExecute() {}
-void TMainFrm::acVectorExecute() {}
-void TMainFrm::acInitSeanceExecute() {}
-void TMainFrm::acOffContactorExecute() {}
-void TMainFrm::acRelaxContactorExecute() {}
-void TMainFrm::acSetCardExecute() {}
-void TMainFrm::acManageChannelsExecute() {}
-void TMainFrm::acOnChannel1Execute() {}
-void TMainFrm::acOffChannel1Execute() {}
-void TMainFrm::acOnChannel2Execute() {}
-void TMainFrm::acOffChannel2Execute() {}
-void TMainFrm::acOnOptoPortExecute() {}
-void TMainFrm::acOffOptoPortExecute() {}
 void TMainFrm::acCounterParamsExecute() {}
-void TMainFrm::acGetCounterDateTimeExecute() {}
 void TMainFrm::acExportToExcelExecute() {}
 void TMainFrm::acParametrizationExecute() {}
 void TMainFrm::acExportToVetrelExecute() {}
 void TMainFrm::acParametrizationOptionsExecute() {}
-void TMainFrm::acWritePasswordsExecute() {}
-void TMainFrm::acSetCurrencyExecute() {}
 void TMainFrm::acCheckUpdatesExecute() {}
-void TMainFrm::acSetCorrectlyRangeExecute() {}
+
+// ---- meter registry and meter commands ----
+
+namespace {
+
+// Version codes as inclusive ranges.
+using TVersionRanges = std::initializer_list<std::pair<int, int>>;
+
+bool VersionIn(int version, TVersionRanges ranges) {
+    for (const auto& [low, high] : ranges)
+        if (version >= low && version <= high) return true;
+    return false;
+}
+
+const TVersionRanges kContactorVersions = {{4, 15}, {17, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 47}};
+const TVersionRanges kCardVersions = {{5, 5},   {9, 9},   {11, 11}, {13, 13}, {15, 15}, {17, 17},
+                                      {19, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 47}};
+const TVersionRanges kChannel1Versions = {{16, 20}, {24, 25}, {40, 41}, {44, 44}, {46, 47}};
+const TVersionRanges kChannel2Versions = {{16, 20}, {24, 25}, {46, 47}};
+const TVersionRanges kOptoPortVersions = {{4, 20}, {23, 25}, {30, 30}, {40, 47}};
+const TVersionRanges kCurrencyVersions = {{44, 47}};
+// Revisions (VersionInternalID) whose meters take the channel command.
+const TVersionRanges kManageChannelRevisions = {{66, 73},   {125, 126}, {159, 161}, {209, 210}, {263, 265},
+                                                {312, 313}, {315, 316}, {326, 329}};
+// Measurements: versions without the command.
+const TVersionRanges kNoFullMeasurement = {{4, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 44}};
+const TVersionRanges kNoPowerMeasurement = {{4, 20}, {23, 25}, {30, 30}, {36, 37}, {40, 44}};
+const TVersionRanges kNoVoltageMeasurement = {{4, 20}, {23, 25}, {30, 30}, {36, 37}, {40, 41}, {44, 44}};
+const TVersionRanges kIntegrationEnergyVersions = {{22, 22}, {33, 35}, {48, 49}};
+
+bool PerPhaseMeter(int version) { return VersionIn(version, {{36, 39}, {48, 49}}); }
+
+QString Fixed(double value, int decimals) { return QString::fromStdString(codec::FixedRealText(value, decimals)); }
+
+// The six energy totals, one line each, as the energy messages show them.
+QString EnergyLines(bool reactivePlusMinus) {
+    const auto& v = ConsumptionRecord.Values;
+    QStringList lines;
+    lines << QStringLiteral("Активная \"+\" : ") + Fixed(v[0], 3) + QStringLiteral(" Вт*ч;")
+          << QStringLiteral("Активная \"-\" : ") + Fixed(v[1], 3) + QStringLiteral(" Вт*ч;");
+    if (reactivePlusMinus) {
+        lines << QStringLiteral("Реактивная \"+\" : ") + Fixed(v[2], 3) + QStringLiteral(" Вар*ч;")
+              << QStringLiteral("Реактивная \"-\" : ") + Fixed(v[3], 3) + QStringLiteral(" Вар*ч;");
+    } else {
+        const char* quadrants[] = {"I", "II", "III", "IV"};
+        for (int i = 0; i < 4; ++i)
+            lines << QStringLiteral("Реактивная %1 кв. : ").arg(QLatin1String(quadrants[i])) +
+                         Fixed(v[static_cast<std::size_t>(i + 2)], 3) + QStringLiteral(" Вар*ч;");
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+// What a measurement read, as lines of a result box. `what`: 0 everything, 2 powers,
+// 3 voltages, 4 currents, 1 the momentary record.
+QString MeasurementText(int what) {
+    QStringList lines;
+    const int version = CurrentVersion;
+    if (PerPhaseMeter(version) && what != 4 && what != 1) {
+        const TPhaseRecord& p = PhaseRecord;
+        const double active[] = {p.ActivePower1, p.ActivePower2, p.ActivePower3};
+        const double reactive[] = {p.ReactivePower1, p.ReactivePower2, p.ReactivePower3};
+        const double voltage[] = {p.Voltage1, p.Voltage2, p.Voltage3};
+        const double current[] = {p.Current1, p.Current2, p.Current3};
+        const int frequency[] = {p.Frequency1, p.Frequency2, p.Frequency3};
+        const int cosFi[] = {p.CosFi1, p.CosFi2, p.CosFi3};
+        for (int i = 0; i < 3; ++i) {
+            QStringList parts;
+            if (what == 0 || what == 2)
+                parts << QStringLiteral("P = ") + Fixed(active[i], 4) << QStringLiteral("Q = ") + Fixed(reactive[i], 4);
+            if (what == 0 || what == 3) parts << QStringLiteral("U = ") + Fixed(voltage[i], 2);
+            if (what == 0) {
+                parts << QStringLiteral("I = ") + Fixed(current[i], 3)
+                      << QStringLiteral("f = ") + Fixed(frequency[i] / 100.0, 1)
+                      << QStringLiteral("Cos Fi = ") + Fixed(cosFi[i] / 10.0, 3);
+            }
+            lines << QStringLiteral("Фаза %1: ").arg(i + 1) + parts.join(QStringLiteral("; "));
+        }
+        if (what == 0) lines << QStringLiteral("Cos Fi, все фазы : ") + Fixed(p.CosFiAll / 10.0, 3);
+    } else if (what == 1) {
+        const TMomentRecord& m = MomentRecord;
+        lines << QStringLiteral("Активная мощность : ") + Fixed(m.ActivePower, 4)
+              << QStringLiteral("Реактивная мощность : ") + Fixed(m.ReactivePower, 4);
+        const double u[] = {m.Voltage1, m.Voltage2, m.Voltage3};
+        const double c[] = {m.Current1, m.Current2, m.Current3};
+        for (int i = 0; i < 3; ++i)
+            lines << QStringLiteral("Фаза %1: напряжение : %2; ток : %3").arg(i + 1).arg(Fixed(u[i], 1), Fixed(c[i], 3));
+    } else {
+        const TMeasurementRecord& m = MeasurementRecord;
+        if (what == 0 || what == 2)
+            lines << QStringLiteral("Активная мощность : ") + Fixed(m.ActivePower, 4)
+                  << QStringLiteral("Реактивная мощность : ") + Fixed(m.ReactivePower, 4);
+        const double u[] = {m.Voltage1, m.Voltage2, m.Voltage3};
+        const double c[] = {m.Current1, m.Current2, m.Current3};
+        for (int i = 0; i < 3; ++i) {
+            QStringList parts;
+            if (what == 0 || what == 3) parts << QStringLiteral("напряжение : ") + Fixed(u[i], 1);
+            if (what == 0 || what == 4) parts << QStringLiteral("ток : ") + Fixed(c[i], 3);
+            if (!parts.isEmpty()) lines << QStringLiteral("Фаза %1: ").arg(i + 1) + parts.join(QStringLiteral("; "));
+        }
+        if (what == 0)
+            lines << QStringLiteral("Частота : ") + Fixed(m.Frequency, 1)
+                  << QStringLiteral("Фаза (в градусах) : ") + Fixed(m.PhaseAngle, 1);
+    }
+    if (CounterSeance) {
+        lines << QStringLiteral("Коэффициент трансформации по напряжению : ") + Fixed(CounterSeance->VoltageKoef, 1)
+              << QStringLiteral("Коэффициент трансформации по току : ") + Fixed(CounterSeance->CurrentKoef, 1);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void Unsupported(QWidget* parent) { ErrorBox(parent, QStringLiteral("Команда данной версией счетчика не поддерживается!")); }
+
+// The selected meter into the session object, as every meter job needs it.
+void CopyMeterToSeance(const TCounterRow& row) {
+    if (!CounterSeance) return;
+    CounterSeance->CounterID = row.CounterID;
+    CounterSeance->CounterName = row.CounterName;
+    CounterSeance->ZNumber = static_cast<std::uint32_t>(row.ZNumber);
+    CounterSeance->VersionID = static_cast<std::uint8_t>(row.VersionID);
+}
+
+}  // namespace
+
+TCountersFrm* TMainFrm::ActiveCountersFrm() const { return qobject_cast<TCountersFrm*>(ActiveChild()); }
+
+TJobOutcome TMainFrm::RunSelectedMeterJob(TMeterJob job, std::function<bool(const TCounterRow&)> prepare) {
+    if (!CounterSeance) return TJobOutcome::NotStarted;
+    auto commandChecks = std::move(job.Prepare);
+    job.Prepare = [this, prepare = std::move(prepare), commandChecks = std::move(commandChecks)] {
+        TCountersFrm* list = ActiveCountersFrm();
+        const auto row = list ? list->CurrentCounter() : std::nullopt;
+        if (!row) return false;
+        if (prepare && !prepare(*row)) return false;
+        if (commandChecks && !commandChecks()) return false;
+        CopyMeterToSeance(*row);
+        return true;
+    };
+    return RunMeterJob(job);
+}
+
+void TMainFrm::CounterStored(std::int32_t counterID) {
+    if (TCountersFrm* list = ActiveCountersFrm()) list->Refresh(counterID);
+}
+
+void TMainFrm::acCountersExecute() {
+    if (ActivateChild(QStringLiteral("TCountersFrm"))) return;
+    new TCountersFrm(this);
+}
+
+void TMainFrm::acAddCounterExecute() {
+    if (!DataBaseModule) return;
+    TAddCounterDlg dlg(this, DataBaseModule->Db());
+    if (dlg.exec() != QDialog::Accepted) return;
+    CounterStored(dlg.CounterID());
+}
+
+void TMainFrm::acEditCounterExecute() {
+    TCountersFrm* list = ActiveCountersFrm();
+    const auto row = list ? list->CurrentCounter() : std::nullopt;
+    if (!row || !DataBaseModule) return;
+    TAddCounterDlg dlg(this, DataBaseModule->Db());
+    dlg.SetEditMode(*row);
+    if (dlg.exec() != QDialog::Accepted) return;
+    CounterStored(dlg.CounterID());
+}
+
+void TMainFrm::acDeleteCounterExecute() {
+    TCountersFrm* list = ActiveCountersFrm();
+    const auto row = list ? list->CurrentCounter() : std::nullopt;
+    if (!row || !DataBaseModule) return;
+    if (!AskYesNoCancel(this, QString::fromStdString(DeleteCounterQuestion(row->CounterName)))) return;
+    const TAdminResult result = DeleteCounter(DataBaseModule->Db(), row->CounterID);
+    if (!result.Ok) {
+        ErrorBox(this, QString::fromStdString(result.Message));
+        return;
+    }
+    list->Refresh();
+}
+
+void TMainFrm::acCounterRegisterExecute() {
+    TCountersFrm* list = ActiveCountersFrm();
+    const auto row = list ? list->CurrentCounter() : std::nullopt;
+    if (!row) return;
+    const QString name = QString::fromStdString(row->CounterName);
+    if (ActivateChild(QStringLiteral("TCounterRegisterFrm"), TCounterRegisterFrm::TitleFor(name))) return;
+    new TCounterRegisterFrm(this, row->CounterID, name);
+}
+
+void TMainFrm::acResetSeanceExecute() {
+    // Sent as it is: no dialog, no port check, no message (a closed port just fails).
+    if (CounterSeance) CounterSeance->ResetAllSessions();
+}
+
+void TMainFrm::acGetZNumberExecute() {
+    if (!CounterSeance) return;
+    TMeterJob job;
+    job.NeedsMeterList = false;
+    job.Prepare = [this] {
+        // No meter is needed; the one selected, if any, names the session in the log.
+        if (TCountersFrm* list = ActiveCountersFrm())
+            if (const auto row = list->CurrentCounter()) CopyMeterToSeance(*row);
+        return true;
+    };
+    job.Job = [] { return CounterSeance->FactoryNumberJob(); };
+    job.SuccessText = [] { return QStringLiteral("Номер получен : %1!").arg(CounterSeance->ZNumber); };
+    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении заводского номера!"); };
+    RunMeterJob(job);
+}
+
+void TMainFrm::acGetCounterDateTimeExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->ReadClockJob(); };
+    job.SuccessText = [] {
+        return QStringLiteral("Дата и время счетчика: ") + QString::fromStdString(CounterSeance->MeterDateTimeText);
+    };
+    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении даты и времени!"); };
+    RunSelectedMeterJob(job);
+}
+
+void TMainFrm::acSetCurrencyExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->SetCurrencyJob(); };
+    job.SuccessText = [] { return QStringLiteral("Вид валюты в счетчике установлены!"); };
+    job.FailureText = [] { return QStringLiteral("Произошла ошибка при установке вида валюты!"); };
+    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
+        if (!VersionIn(row.VersionID, kCurrencyVersions)) {
+            Unsupported(this);
+            return false;
+        }
+        QInputDialog dlg(this);
+        dlg.setWindowTitle(QStringLiteral("Изменение вида валюты"));
+        dlg.setLabelText(QStringLiteral("Введите вид валюты"));
+        dlg.setTextValue(QStringLiteral("RUB"));
+        dlg.setOkButtonText(QStringLiteral("OK"));
+        dlg.setCancelButtonText(QStringLiteral("Отмена"));
+        if (auto* edit = dlg.findChild<QLineEdit*>()) edit->setMaxLength(3);
+        const bool ok = dlg.exec() == QDialog::Accepted;
+        const QString text = dlg.textValue().left(3);
+        if (!ok || text.isEmpty()) {
+            ErrorBox(this, QStringLiteral("Не введен вид валюты!"));
+            return false;
+        }
+        CounterSeance->CurrencyCode = text.toStdString();
+        return true;
+    });
+}
+
+void TMainFrm::acSetCorrectlyRangeExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->SetPrecisionJob(); };
+    job.SuccessText = [] { return QStringLiteral("Точность в счетчике установлена!"); };
+    job.FailureText = [] { return QStringLiteral("Произошла ошибка при установке точности!"); };
+    RunSelectedMeterJob(job, [this](const TCounterRow&) {
+        TFrmSetCorrectlyRange dlg(this);
+        if (dlg.exec() != QDialog::Accepted) return false;
+        CounterSeance->PrecisionCode = dlg.PrecisionCode();
+        return true;
+    });
+}
+
+namespace {
+
+// A control command: its versions, its job and the text of its success.
+TMeterJob ControlCommand(TControlCode code, const char* success) {
+    TMeterJob job;
+    job.Job = [code] { return CounterSeance->ControlJob(code); };
+    job.SuccessText = [success] { return QString::fromUtf8(success); };
+    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
+    return job;
+}
+
+}  // namespace
+
+void TMainFrm::acOffContactorExecute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::ContactorOff, "Контактор выключен!"),
+                        [this](const TCounterRow& row) {
+                            if (VersionIn(row.VersionID, kContactorVersions)) return true;
+                            Unsupported(this);
+                            return false;
+                        });
+}
+
+void TMainFrm::acRelaxContactorExecute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::ContactorRelease, "Контактор освобожден!"),
+                        [this](const TCounterRow& row) {
+                            if (VersionIn(row.VersionID, kContactorVersions)) return true;
+                            Unsupported(this);
+                            return false;
+                        });
+}
+
+void TMainFrm::acSetCardExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->CardSupportJob(); };
+    job.SuccessText = [] { return QStringLiteral("Поддержка карты установлена!"); };
+    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
+    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
+        if (!VersionIn(row.VersionID, kCardVersions)) {
+            Unsupported(this);
+            return false;
+        }
+        return AskYesNoCancel(this, QStringLiteral("Включить поддержку карты в счетчике? ВНИМАНИЕ! После указанных "
+                                                   "действий счетчик будет работать только в режиме предоплаты!!!"));
+    });
+}
+
+void TMainFrm::acOnChannel1Execute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::Channel1On, "Канал 1 включен!"), [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kChannel1Versions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acOffChannel1Execute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::Channel1Off, "Канал 1 выключен!"), [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kChannel1Versions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acOnChannel2Execute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::Channel2On, "Канал 2 включен!"), [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kChannel2Versions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acOffChannel2Execute() {
+    RunSelectedMeterJob(ControlCommand(TControlCode::Channel2Off, "Канал 2 выключен!"), [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kChannel2Versions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acOnOptoPortExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->OptoPortJob(true); };
+    job.SuccessText = [] { return QStringLiteral("Оптопорт включен!"); };
+    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
+    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kOptoPortVersions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acOffOptoPortExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->OptoPortJob(false); };
+    job.SuccessText = [] { return QStringLiteral("Оптопорт выключен!"); };
+    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
+    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
+        if (VersionIn(row.VersionID, kOptoPortVersions)) return true;
+        Unsupported(this);
+        return false;
+    });
+}
+
+void TMainFrm::acManageChannelsExecute() {
+    TMeterJob job;
+    job.Job = [] { return CounterSeance->ManageChannelsJob(); };
+    job.SuccessText = [] { return QStringLiteral("Команда управления передана!"); };
+    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
+    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
+        if (!VersionIn(row.VersionInternalID, kManageChannelRevisions)) {
+            Unsupported(this);
+            return false;
+        }
+        TChanelDlg dlg(this);
+        if (dlg.exec() != QDialog::Accepted) return false;
+        CounterSeance->ChannelSettings = dlg.Settings();
+        return true;
+    });
+}
+
+void TMainFrm::RunMeasurement(TAction action) {
+    TMeterJob job;
+    std::function<QString()> result;
+    bool onlyIntegration = false;
+    switch (action) {
+        case TAction::acGetPower:
+        case TAction::acVector:
+            job.Job = [] { return CounterSeance->MeasurementsJob(); };
+            result = [] { return MeasurementText(0); };
+            break;
+        case TAction::acGetMomentPower:
+            job.Job = [] { return CounterSeance->MomentMeasurementsJob(); };
+            result = [] { return MeasurementText(PerPhaseMeter(CurrentVersion) ? 0 : 1); };
+            break;
+        case TAction::acGetOnlyPower:
+            job.Job = [] { return CounterSeance->PowerJob(); };
+            result = [] { return MeasurementText(2); };
+            break;
+        case TAction::acGetOnlyVoltage:
+            job.Job = [] { return CounterSeance->VoltagesJob(); };
+            result = [] { return MeasurementText(3); };
+            break;
+        case TAction::acGetOnlyCurrent:
+            job.Job = [] { return CounterSeance->CurrentsJob(); };
+            result = [] { return MeasurementText(4); };
+            break;
+        case TAction::acGetOnlyEnergy:
+            job.Job = [] { return CounterSeance->ConsumptionJob(); };
+            result = [] {
+                const int v = CounterSeance->VersionID;
+                if (v == 1)
+                    return QStringLiteral("Вся потребленная энергия : ") + Fixed(ConsumptionRecord.Values[0], 3) +
+                           QStringLiteral(" Вт*ч!");
+                if (v == 2 || v == 3) return QStringLiteral("Вся энергия :\r\n") + EnergyLines(true);
+                if (VersionIn(v, {{22, 22}, {27, 28}, {33, 39}, {48, 49}}))
+                    return QStringLiteral("Вся энергия :\r\n") + EnergyLines(false);
+                return QString();
+            };
+            break;
+        case TAction::acGetOnlyEnergy_1:
+            onlyIntegration = true;
+            job.Job = [] { return CounterSeance->ConsumptionJob(); };
+            result = [] { return QStringLiteral("Вся энергия :\r\n") + EnergyLines(false); };
+            break;
+        case TAction::acGetEnergyByMin:
+            onlyIntegration = true;
+            job.Job = [] { return CounterSeance->MinuteConsumptionJob(); };
+            result = [] {
+                return QStringLiteral("Энергия за %1 мин:\r\n").arg(MinuteInterval) + EnergyLines(false);
+            };
+            break;
+        default: return;
+    }
+    const TVersionRanges* none = action == TAction::acGetOnlyPower     ? &kNoPowerMeasurement
+                                 : action == TAction::acGetOnlyVoltage ? &kNoVoltageMeasurement
+                                 : action == TAction::acGetOnlyCurrent ? &kNoVoltageMeasurement
+                                                                       : &kNoFullMeasurement;
+    job.SuccessText = [result] { return result(); };
+    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении измерения!"); };
+    RunSelectedMeterJob(job, [this, none, onlyIntegration, action](const TCounterRow& row) {
+        const bool allowed = onlyIntegration ? VersionIn(row.VersionID, kIntegrationEnergyVersions)
+                                             : !VersionIn(row.VersionID, *none);
+        if (!allowed) {
+            Unsupported(this);
+            return false;
+        }
+        if (action == TAction::acGetEnergyByMin) {
+            TgetMinutesForm dlg(this);
+            if (dlg.exec() != QDialog::Accepted) return false;
+            MinuteInterval = dlg.Minutes();
+        }
+        return true;
+    });
+}
+
+void TMainFrm::acGetPowerExecute() { RunMeasurement(TAction::acGetPower); }
+void TMainFrm::acGetMomentPowerExecute() { RunMeasurement(TAction::acGetMomentPower); }
+void TMainFrm::acGetOnlyPowerExecute() { RunMeasurement(TAction::acGetOnlyPower); }
+void TMainFrm::acGetOnlyVoltageExecute() { RunMeasurement(TAction::acGetOnlyVoltage); }
+void TMainFrm::acGetOnlyCurrentExecute() { RunMeasurement(TAction::acGetOnlyCurrent); }
+void TMainFrm::acGetOnlyEnergyExecute() { RunMeasurement(TAction::acGetOnlyEnergy); }
+void TMainFrm::acGetOnlyEnergy_1Execute() { RunMeasurement(TAction::acGetOnlyEnergy_1); }
+void TMainFrm::acGetEnergyByMinExecute() { RunMeasurement(TAction::acGetEnergyByMin); }
+void TMainFrm::acVectorExecute() { RunMeasurement(TAction::acVector); }
+
+void TMainFrm::acTaskCounterFileExecute() {}
+void TMainFrm::acSeanceExecute() {}
+void TMainFrm::acInitSeanceExecute() {}
+void TMainFrm::acWritePasswordsExecute() {}

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 class QAction;
@@ -17,7 +18,9 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class TBtnPageControl;
+class TCountersFrm;
 class TTabForm;
+struct TCounterRow;
 
 // How a meter job ended, as the user was told.
 enum class TJobOutcome {
@@ -82,6 +85,9 @@ public:
     TJobOutcome RunMeterJob(const TMeterJob& job);
     // "Произошла ошибка : " followed by the link's error text.
     static QString JobErrorText(const std::string& errorText);
+
+    // The meter list when it is the active child window, else null.
+    TCountersFrm* ActiveCountersFrm() const;
 
 public slots:
     // The enabling rules of the idle cycle; cheap, runs whenever the loop goes idle.
@@ -174,6 +180,15 @@ private:
     void Tile(Qt::Orientation orientation);
     TTabForm* SelectedTabForm() const;
     bool CloseChild(TTabForm* form);
+
+    // Meter commands on the selected meter of the meter list: `prepare` makes the
+    // command's own checks and dialogs (false stops), then the meter is copied into
+    // the session object and the job runs.
+    TJobOutcome RunSelectedMeterJob(TMeterJob job, std::function<bool(const TCounterRow&)> prepare = {});
+    // A measurement command: its versions, its job, a box with what was measured.
+    void RunMeasurement(TAction action);
+    // The meter list after a meter was added or edited: read again, move to the meter.
+    void CounterStored(std::int32_t counterID);
 
     QMdiArea* mdi_ = nullptr;
     TBtnPageControl* pageControl_ = nullptr;
