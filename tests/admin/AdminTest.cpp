@@ -3,6 +3,7 @@
 #include "admin/User.h"
 #include "admin/UserAdmin.h"
 #include "db/DataBaseModule.h"
+#include "db/PasswordHash.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,7 @@ TEST_F(AdminTest, AddUserRefusals) {
         {{"A", "abc", "abc", 1, ""}, 2, "Недопустимая группа пользователей!"},
         {{"Supervisor", "abc", "abc", 4, ""}, 1, "Пользователь с таким именем уже существует!"},
         {{"A", "1234567890123456", "1234567890123456", 4, ""}, 1, "Пароль не может быть длиннее 15 символов!"},
+        {{"SYSDBA", "abc", "abc", 4, ""}, 1, "Имя SYSDBA зарезервировано за встроенным администратором!"},
     };
     for (const auto& c : cases) {
         auto r = AddUser(Db(), c.user, c.creatorGroup);
@@ -213,4 +215,19 @@ TEST(CopyParamsRules, RefusedForAnotherVersionOrTheSameMeter) {
               "Применить к счетчику B (ID = 2) параметры, скопированные со счетчика A (ID = 1)?");
 }
 
+}  // namespace
+
+namespace {
+TEST_F(AdminTest, ATableUserNamedSysdbaIsAnOrdinaryUser) {
+    Db().Prepare("INSERT INTO Users (UserID, UserName, UserPassword, UserGroupID) VALUES (9, 'SYSDBA', :P, 4)")
+        .BindText(":P", HashPassword("pw"))
+        .Execute();
+    Db().Execute("INSERT INTO UserAccess (AccessType, UserID) VALUES (12, 9)");
+    TUser user(&Db());
+    ASSERT_TRUE(user.CheckUser("SYSDBA", "pw"));
+    ASSERT_TRUE(user.BeginSeance());
+    EXPECT_FALSE(user.IsAdministrator());
+    EXPECT_FALSE(user.HasAccess(8));
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM UserRegister"), 1);
+}
 }  // namespace

@@ -22,10 +22,12 @@ void TUser::Reset() {
     EndDateTime = 0;
     Accesses.clear();
     IsSeanceOpen = false;
+    builtInAdministrator_ = false;
 }
 
 bool TUser::CheckUser(const std::string& userName, const std::string& password) {
     UserID = 0;
+    builtInAdministrator_ = false;
     if (!db_) return false;
     try {
         auto q = db_->Prepare(
@@ -49,6 +51,7 @@ bool TUser::CheckUser(const std::string& userName, const std::string& password) 
 void TUser::SetAdministrator() {
     Reset();
     UserName = kBuiltInName;
+    builtInAdministrator_ = true;
 }
 
 bool TUser::BeginSeance() {

@@ -40,7 +40,9 @@ public:
 
     // Logs in as the built-in administrator of the command line.
     void SetAdministrator();
-    bool IsAdministrator() const { return UserName == kBuiltInName; }
+    // Decided by how the session was opened, never by the name: a table user called
+    // "SYSDBA" is an ordinary user.
+    bool IsAdministrator() const { return builtInAdministrator_; }
 
     // The user as the command gates see him.
     TGateUser GateUser() const;
@@ -62,6 +64,7 @@ public:
 private:
     void Reset();
     TDatabase* db_;
+    bool builtInAdministrator_ = false;
 };
 
 // The single user object; null before start-up creates it.

@@ -18,6 +18,9 @@ std::optional<TAdminResult> CheckUserTexts(const TUserEdit& user, bool passwordR
     if (user.Name.empty() || Utf8Length(user.Name) > kUserNameMax)
         return TAdminResult::Failure("Имя пользователя должно содержать от 1 до 50 символов!",
                                      TAdminResult::Field::Name);
+    if (user.Name == TUser::kBuiltInName)
+        return TAdminResult::Failure("Имя SYSDBA зарезервировано за встроенным администратором!",
+                                     TAdminResult::Field::Name);
     if (passwordRequired && user.Password.empty())
         return TAdminResult::Failure("Введите пароль!", TAdminResult::Field::Password);
     if (user.Password != user.Confirmation)
