@@ -1,10 +1,13 @@
 #include "admin/WritePasswordDlg.h"
 
 #include "link/CounterSeance.h"
+#include "sessions/Sessions.h"
+#include "shell/JobContext.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -72,4 +75,68 @@ bool TFrmSeancePassword::AskWritePassword(QWidget* parent) {
     if (dlg.exec() != QDialog::Accepted) return false;
     WritePassword = PasswordBytes(dlg.Password());
     return true;
+}
+
+namespace {
+
+// Forwards a job's reports to the dialog's context and answers the session prompts
+// with the program's dialogs.
+class TSessionPrompts : public JobContext {
+public:
+    explicit TSessionPrompts(JobContext& inner) : inner_(inner) {
+        JobContext::SetStepText(inner.StepText());
+        JobContext::SetAttempt(inner.Attempt());
+        JobContext::SetOverall(inner.Overall(), inner.OverallMax());
+    }
+    void SetStepText(const std::string& text) override {
+        JobContext::SetStepText(text);
+        inner_.SetStepText(text);
+    }
+    std::string StepText() const override { return inner_.StepText(); }
+    void SetAttempt(int position) override {
+        JobContext::SetAttempt(position);
+        inner_.SetAttempt(position);
+    }
+    void SetOverall(int position, int maximum) override {
+        JobContext::SetOverall(position, maximum);
+        inner_.SetOverall(position, maximum);
+    }
+    void Pump() override { inner_.Pump(); }
+    bool Confirm(const std::string& caption, const std::string& text) override { return inner_.Confirm(caption, text); }
+    void Notify(const std::string& text) override { inner_.Notify(text); }
+
+    std::optional<std::string> AskText(const std::string& caption, const std::string& prompt, bool secret) override {
+        QWidget* parent = QApplication::activeModalWidget();
+        if (caption == kWritePasswordCaption) {
+            TFrmSeancePassword dlg(parent);
+            if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+            return dlg.Edit1()->text().toStdString();
+        }
+        if (caption == kIdentifierCaption) {
+            QInputDialog dlg(parent);
+            dlg.setWindowTitle(QString::fromUtf8(kIdentifierCaption));
+            dlg.setLabelText(QString::fromUtf8(kIdentifierPrompt));
+            dlg.setTextValue(QStringLiteral("0"));
+            dlg.setOkButtonText(QStringLiteral("OK"));
+            dlg.setCancelButtonText(QStringLiteral("Отмена"));
+            if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+            return dlg.textValue().trimmed().toStdString();
+        }
+        return inner_.AskText(caption, prompt, secret);
+    }
+
+private:
+    JobContext& inner_;
+};
+
+}  // namespace
+
+bool RunWithSessionPrompts(const std::function<bool()>& job) {
+    JobContext& inner = CurrentJob();
+    // ScopedJob clears the cancel flag as a new job starts: keep a cancel that came first.
+    const bool cancelled = UserCancelled;
+    TSessionPrompts prompts(inner);
+    ScopedJob scope(prompts);
+    if (cancelled) UserCancelled = true;
+    return job();
 }

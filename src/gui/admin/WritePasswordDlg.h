@@ -40,3 +40,10 @@ private:
     QPushButton* okBtn_ = nullptr;
     QPushButton* cancelBtn_ = nullptr;
 };
+
+#include <functional>
+
+// Runs `job` inside the current job (the progress dialog) with this program's own
+// dialogs for the session prompts: the write-password dialog above and the meter
+// identifier (prefilled with "0"). Everything else goes to the progress dialog.
+bool RunWithSessionPrompts(const std::function<bool()>& job);

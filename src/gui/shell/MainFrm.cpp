@@ -10,13 +10,16 @@
 #include "shell/Configuration.h"
 #include "admin/AddCounterDlg.h"
 #include "admin/CounterRegisterFrm.h"
+#include "admin/CounterTaskDlg.h"
 #include "admin/CountersFrm.h"
 #include "admin/MeterCommandDlgs.h"
+#include "admin/PasswordsFrm.h"
 #include "admin/WritePasswordDlg.h"
 #include "db/DataBaseModule.h"
 #include "db/ValueStore.h"
 #include "link/CounterSeance.h"
-#include "model/ValueText.h"
+#include "sessions/CommandJobs.h"
+#include "sessions/Sessions.h"
 #include "shell/MeterVersion.h"
 #include "link/ComPort.h"
 #include "shell/AboutDlg.h"
@@ -222,6 +225,8 @@ TMainFrm::TMainFrm(QWidget* parent) : QMainWindow(parent) {
     CreateTabRow();
     CreateStatusBar();
     SetSessionText(QStringLiteral("Сеанс закрыт"));
+    // The meter list shows how many read values the background writer still holds.
+    PendingRecords = [] { return static_cast<std::size_t>(std::max(0, PendingCount())); };
 
     // The idle cycle: whenever the event loop is about to wait, and a few times a
     // second so the writer's count moves while nothing else happens.
@@ -607,7 +612,8 @@ TJobOutcome TMainFrm::RunMeterJob(const TMeterJob& job) {
         return TJobOutcome::Cancelled;
     }
     if (result == TFileProgressDlg::ResultOk) {
-        if (job.SuccessText) InfoBox(this, job.SuccessText());
+        // A command whose result has nothing to say shows no empty box.
+        if (const QString text = job.SuccessText ? job.SuccessText() : QString(); !text.isEmpty()) InfoBox(this, text);
         return TJobOutcome::Succeeded;
     }
     if (job.FailureText) ErrorBox(this, job.FailureText());
@@ -750,112 +756,9 @@ void TMainFrm::acCheckUpdatesExecute() {}
 
 namespace {
 
-// Version codes as inclusive ranges.
-using TVersionRanges = std::initializer_list<std::pair<int, int>>;
+QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-bool VersionIn(int version, TVersionRanges ranges) {
-    for (const auto& [low, high] : ranges)
-        if (version >= low && version <= high) return true;
-    return false;
-}
-
-const TVersionRanges kContactorVersions = {{4, 15}, {17, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 47}};
-const TVersionRanges kCardVersions = {{5, 5},   {9, 9},   {11, 11}, {13, 13}, {15, 15}, {17, 17},
-                                      {19, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 47}};
-const TVersionRanges kChannel1Versions = {{16, 20}, {24, 25}, {40, 41}, {44, 44}, {46, 47}};
-const TVersionRanges kChannel2Versions = {{16, 20}, {24, 25}, {46, 47}};
-const TVersionRanges kOptoPortVersions = {{4, 20}, {23, 25}, {30, 30}, {40, 47}};
-const TVersionRanges kCurrencyVersions = {{44, 47}};
-// Revisions (VersionInternalID) whose meters take the channel command.
-const TVersionRanges kManageChannelRevisions = {{66, 73},   {125, 126}, {159, 161}, {209, 210}, {263, 265},
-                                                {312, 313}, {315, 316}, {326, 329}};
-// Measurements: versions without the command.
-const TVersionRanges kNoFullMeasurement = {{4, 20}, {23, 25}, {30, 30}, {40, 41}, {44, 44}};
-const TVersionRanges kNoPowerMeasurement = {{4, 20}, {23, 25}, {30, 30}, {36, 37}, {40, 44}};
-const TVersionRanges kNoVoltageMeasurement = {{4, 20}, {23, 25}, {30, 30}, {36, 37}, {40, 41}, {44, 44}};
-const TVersionRanges kIntegrationEnergyVersions = {{22, 22}, {33, 35}, {48, 49}};
-
-bool PerPhaseMeter(int version) { return VersionIn(version, {{36, 39}, {48, 49}}); }
-
-QString Fixed(double value, int decimals) { return QString::fromStdString(codec::FixedRealText(value, decimals)); }
-
-// The six energy totals, one line each, as the energy messages show them.
-QString EnergyLines(bool reactivePlusMinus) {
-    const auto& v = ConsumptionRecord.Values;
-    QStringList lines;
-    lines << QStringLiteral("Активная \"+\" : ") + Fixed(v[0], 3) + QStringLiteral(" Вт*ч;")
-          << QStringLiteral("Активная \"-\" : ") + Fixed(v[1], 3) + QStringLiteral(" Вт*ч;");
-    if (reactivePlusMinus) {
-        lines << QStringLiteral("Реактивная \"+\" : ") + Fixed(v[2], 3) + QStringLiteral(" Вар*ч;")
-              << QStringLiteral("Реактивная \"-\" : ") + Fixed(v[3], 3) + QStringLiteral(" Вар*ч;");
-    } else {
-        const char* quadrants[] = {"I", "II", "III", "IV"};
-        for (int i = 0; i < 4; ++i)
-            lines << QStringLiteral("Реактивная %1 кв. : ").arg(QLatin1String(quadrants[i])) +
-                         Fixed(v[static_cast<std::size_t>(i + 2)], 3) + QStringLiteral(" Вар*ч;");
-    }
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-// What a measurement read, as lines of a result box. `what`: 0 everything, 2 powers,
-// 3 voltages, 4 currents, 1 the momentary record.
-QString MeasurementText(int what) {
-    QStringList lines;
-    const int version = CurrentVersion;
-    if (PerPhaseMeter(version) && what != 4 && what != 1) {
-        const TPhaseRecord& p = PhaseRecord;
-        const double active[] = {p.ActivePower1, p.ActivePower2, p.ActivePower3};
-        const double reactive[] = {p.ReactivePower1, p.ReactivePower2, p.ReactivePower3};
-        const double voltage[] = {p.Voltage1, p.Voltage2, p.Voltage3};
-        const double current[] = {p.Current1, p.Current2, p.Current3};
-        const int frequency[] = {p.Frequency1, p.Frequency2, p.Frequency3};
-        const int cosFi[] = {p.CosFi1, p.CosFi2, p.CosFi3};
-        for (int i = 0; i < 3; ++i) {
-            QStringList parts;
-            if (what == 0 || what == 2)
-                parts << QStringLiteral("P = ") + Fixed(active[i], 4) << QStringLiteral("Q = ") + Fixed(reactive[i], 4);
-            if (what == 0 || what == 3) parts << QStringLiteral("U = ") + Fixed(voltage[i], 2);
-            if (what == 0) {
-                parts << QStringLiteral("I = ") + Fixed(current[i], 3)
-                      << QStringLiteral("f = ") + Fixed(frequency[i] / 100.0, 1)
-                      << QStringLiteral("Cos Fi = ") + Fixed(cosFi[i] / 10.0, 3);
-            }
-            lines << QStringLiteral("Фаза %1: ").arg(i + 1) + parts.join(QStringLiteral("; "));
-        }
-        if (what == 0) lines << QStringLiteral("Cos Fi, все фазы : ") + Fixed(p.CosFiAll / 10.0, 3);
-    } else if (what == 1) {
-        const TMomentRecord& m = MomentRecord;
-        lines << QStringLiteral("Активная мощность : ") + Fixed(m.ActivePower, 4)
-              << QStringLiteral("Реактивная мощность : ") + Fixed(m.ReactivePower, 4);
-        const double u[] = {m.Voltage1, m.Voltage2, m.Voltage3};
-        const double c[] = {m.Current1, m.Current2, m.Current3};
-        for (int i = 0; i < 3; ++i)
-            lines << QStringLiteral("Фаза %1: напряжение : %2; ток : %3").arg(i + 1).arg(Fixed(u[i], 1), Fixed(c[i], 3));
-    } else {
-        const TMeasurementRecord& m = MeasurementRecord;
-        if (what == 0 || what == 2)
-            lines << QStringLiteral("Активная мощность : ") + Fixed(m.ActivePower, 4)
-                  << QStringLiteral("Реактивная мощность : ") + Fixed(m.ReactivePower, 4);
-        const double u[] = {m.Voltage1, m.Voltage2, m.Voltage3};
-        const double c[] = {m.Current1, m.Current2, m.Current3};
-        for (int i = 0; i < 3; ++i) {
-            QStringList parts;
-            if (what == 0 || what == 3) parts << QStringLiteral("напряжение : ") + Fixed(u[i], 1);
-            if (what == 0 || what == 4) parts << QStringLiteral("ток : ") + Fixed(c[i], 3);
-            if (!parts.isEmpty()) lines << QStringLiteral("Фаза %1: ").arg(i + 1) + parts.join(QStringLiteral("; "));
-        }
-        if (what == 0)
-            lines << QStringLiteral("Частота : ") + Fixed(m.Frequency, 1)
-                  << QStringLiteral("Фаза (в градусах) : ") + Fixed(m.PhaseAngle, 1);
-    }
-    if (CounterSeance) {
-        lines << QStringLiteral("Коэффициент трансформации по напряжению : ") + Fixed(CounterSeance->VoltageKoef, 1)
-              << QStringLiteral("Коэффициент трансформации по току : ") + Fixed(CounterSeance->CurrentKoef, 1);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
-void Unsupported(QWidget* parent) { ErrorBox(parent, QStringLiteral("Команда данной версией счетчика не поддерживается!")); }
+void Unsupported(QWidget* parent) { ErrorBox(parent, QString::fromUtf8(commandjobs::kUnsupportedCommandText)); }
 
 // The selected meter into the session object, as every meter job needs it.
 void CopyMeterToSeance(const TCounterRow& row) {
@@ -864,6 +767,27 @@ void CopyMeterToSeance(const TCounterRow& row) {
     CounterSeance->CounterName = row.CounterName;
     CounterSeance->ZNumber = static_cast<std::uint32_t>(row.ZNumber);
     CounterSeance->VersionID = static_cast<std::uint8_t>(row.VersionID);
+}
+
+TCounterStat CounterStatOf(const TCounterRow& row) {
+    return TCounterStat(row.CounterID, row.CounterName, row.ZNumber, row.VersionInternalID, row.VersionID);
+}
+
+// What a measurement read, one "label : value unit" line per field.
+QString MeasuredText(TAction action) {
+    const int version = CounterSeance->VersionID;
+    int mode = commandjobs::PowerDialogMode(action, version);
+    if (mode < 0) mode = 0;  // the vector diagram reads the full measurement
+    const bool perPhase = commandjobs::IsPerPhaseVersion(CurrentVersion);
+    QStringList lines;
+    lines << QStringLiteral("Измеренные величины (") + Q(CounterSeance->CounterName) + QStringLiteral("):");
+    for (const auto& v : commandjobs::MeasuredValues(mode, perPhase, CounterSeance->VoltageKoef,
+                                                    CounterSeance->CurrentKoef)) {
+        QString line = Q(v.Label) + QStringLiteral(" : ") + Q(v.Text);
+        if (!v.Unit.empty()) line += QLatin1Char(' ') + Q(v.Unit);
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -887,6 +811,48 @@ TJobOutcome TMainFrm::RunSelectedMeterJob(TMeterJob job, std::function<bool(cons
 
 void TMainFrm::CounterStored(std::int32_t counterID) {
     if (TCountersFrm* list = ActiveCountersFrm()) list->Refresh(counterID);
+}
+
+TJobOutcome TMainFrm::RunMeterCommand(TAction action, std::function<bool(const TCounterRow&)> prepare) {
+    if (!CounterSeance) return TJobOutcome::NotStarted;
+    TMeterJob job;
+    job.Job = [action] { return commandjobs::RunMeterCommand(action, *CounterSeance); };
+    job.SuccessText = [action] {
+        const std::string text = commandjobs::CommandSuccessText(action, *CounterSeance);
+        if (!text.empty() || !commandjobs::IsMeasurement(action)) return Q(text);
+        // Measurements without an energy message show what they measured.
+        if (commandjobs::PowerDialogMode(action, CounterSeance->VersionID) >= 0 || action == TAction::acVector)
+            return MeasuredText(action);
+        return QString();
+    };
+    job.FailureText = [action] { return Q(commandjobs::CommandFailureMessage(action, *CounterSeance)); };
+    auto check = [this, action, prepare = std::move(prepare)](const TCounterRow& row) {
+        if (!commandjobs::CommandAllowed(action, row.VersionID, row.VersionInternalID)) {
+            Unsupported(this);
+            return false;
+        }
+        return !prepare || prepare(row);
+    };
+    if (commandjobs::NeedsNoMeter(action)) {
+        job.NeedsMeterList = false;
+        job.Prepare = [this] {
+            // No meter is needed; the one selected, if any, names the session in the log.
+            if (TCountersFrm* list = ActiveCountersFrm())
+                if (const auto row = list->CurrentCounter()) CopyMeterToSeance(*row);
+            return true;
+        };
+        return RunMeterJob(job);
+    }
+    return RunSelectedMeterJob(job, check);
+}
+
+TJobOutcome TMainFrm::RunSessionCommand(std::function<bool()> sessionJob) {
+    if (!CounterSeance || !DataBaseModule) return TJobOutcome::NotStarted;
+    TMeterJob job;
+    job.Job = [sessionJob = std::move(sessionJob)] { return RunWithSessionPrompts(sessionJob); };
+    job.SuccessText = [] { return QString::fromUtf8(kSessionSucceededText); };
+    job.FailureText = [] { return Q(SessionResultText(false, false, CounterSeance->ErrorText)); };
+    return RunSelectedMeterJob(job);
 }
 
 void TMainFrm::acCountersExecute() {
@@ -915,10 +881,10 @@ void TMainFrm::acDeleteCounterExecute() {
     TCountersFrm* list = ActiveCountersFrm();
     const auto row = list ? list->CurrentCounter() : std::nullopt;
     if (!row || !DataBaseModule) return;
-    if (!AskYesNoCancel(this, QString::fromStdString(DeleteCounterQuestion(row->CounterName)))) return;
+    if (!AskYesNoCancel(this, Q(DeleteCounterQuestion(row->CounterName)))) return;
     const TAdminResult result = DeleteCounter(DataBaseModule->Db(), row->CounterID);
     if (!result.Ok) {
-        ErrorBox(this, QString::fromStdString(result.Message));
+        ErrorBox(this, Q(result.Message));
         return;
     }
     list->Refresh();
@@ -928,9 +894,63 @@ void TMainFrm::acCounterRegisterExecute() {
     TCountersFrm* list = ActiveCountersFrm();
     const auto row = list ? list->CurrentCounter() : std::nullopt;
     if (!row) return;
-    const QString name = QString::fromStdString(row->CounterName);
+    const QString name = Q(row->CounterName);
     if (ActivateChild(QStringLiteral("TCounterRegisterFrm"), TCounterRegisterFrm::TitleFor(name))) return;
     new TCounterRegisterFrm(this, row->CounterID, name);
+}
+
+void TMainFrm::acTaskCounterFileExecute() {
+    if (!DataBaseModule) return;
+    TCounterTaskDlg dlg(this, DataBaseModule->Db(), user_);
+    // Without the meter list the dialog opens empty.
+    if (TCountersFrm* list = ActiveCountersFrm())
+        if (const auto row = list->CurrentCounter()) dlg.Fill(CounterStatOf(*row));
+    dlg.exec();
+}
+
+void TMainFrm::acSeanceExecute() {
+    PasswordChangeMode = false;
+    RunSessionCommand([] { return MeterSession().SeanceJob(); });
+}
+
+void TMainFrm::acInitSeanceExecute() {
+    if (ComPort == nullptr || !ComPort->Opened) {
+        ErrorBox(this, QString::fromUtf8(commandjobs::kPortClosedText));
+        return;
+    }
+    if (!ActiveCountersFrm() || !ActiveCountersFrm()->CurrentCounter()) return;
+    // Supervisors only; the built-in administrator holds every right as well.
+    if (user_.UserGroupID != 1 && !user_.BuiltInAdministrator) {
+        InfoBox(this, QString::fromUtf8(kInitRefusedText));
+        return;
+    }
+    if (!TFrmSeancePassword::AskWritePassword(this)) return;
+    if (!AskYesNo(this, QString::fromUtf8(kInitQuestionText), QString(), QMessageBox::Information)) return;
+    PasswordChangeMode = false;
+    RunSessionCommand([] { return MeterSession().InitSeanceJob(); });
+}
+
+void TMainFrm::acWritePasswordsExecute() {
+    if (ComPort == nullptr || !ComPort->Opened) {
+        ErrorBox(this, QString::fromUtf8(commandjobs::kPortClosedText));
+        return;
+    }
+    TCountersFrm* list = ActiveCountersFrm();
+    const auto row = list ? list->CurrentCounter() : std::nullopt;
+    if (!row || !DataBaseModule) return;
+    TFrmPasswords dlg(this);
+    if (!dlg.Fill(DataBaseModule->Db(), CounterStatOf(*row))) {
+        ErrorBox(this, QStringLiteral("Ошибка при чтении паролей счетчика из базы данных!"));
+        return;
+    }
+    if (dlg.exec() != QDialog::Accepted) return;
+    if (!AskYesNo(this, QString::fromUtf8(kPasswordQuestionText), QString(), QMessageBox::Information)) return;
+    // Only while this job runs, whatever way it ends.
+    struct TModeGuard {
+        TModeGuard() { PasswordChangeMode = true; }
+        ~TModeGuard() { PasswordChangeMode = false; }
+    } guard;
+    RunSessionCommand([] { return MeterSession().PasswordJob(); });
 }
 
 void TMainFrm::acResetSeanceExecute() {
@@ -938,66 +958,30 @@ void TMainFrm::acResetSeanceExecute() {
     if (CounterSeance) CounterSeance->ResetAllSessions();
 }
 
-void TMainFrm::acGetZNumberExecute() {
-    if (!CounterSeance) return;
-    TMeterJob job;
-    job.NeedsMeterList = false;
-    job.Prepare = [this] {
-        // No meter is needed; the one selected, if any, names the session in the log.
-        if (TCountersFrm* list = ActiveCountersFrm())
-            if (const auto row = list->CurrentCounter()) CopyMeterToSeance(*row);
-        return true;
-    };
-    job.Job = [] { return CounterSeance->FactoryNumberJob(); };
-    job.SuccessText = [] { return QStringLiteral("Номер получен : %1!").arg(CounterSeance->ZNumber); };
-    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении заводского номера!"); };
-    RunMeterJob(job);
-}
-
-void TMainFrm::acGetCounterDateTimeExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->ReadClockJob(); };
-    job.SuccessText = [] {
-        return QStringLiteral("Дата и время счетчика: ") + QString::fromStdString(CounterSeance->MeterDateTimeText);
-    };
-    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении даты и времени!"); };
-    RunSelectedMeterJob(job);
-}
+void TMainFrm::acGetZNumberExecute() { RunMeterCommand(TAction::acGetZNumber); }
+void TMainFrm::acGetCounterDateTimeExecute() { RunMeterCommand(TAction::acGetCounterDateTime); }
 
 void TMainFrm::acSetCurrencyExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->SetCurrencyJob(); };
-    job.SuccessText = [] { return QStringLiteral("Вид валюты в счетчике установлены!"); };
-    job.FailureText = [] { return QStringLiteral("Произошла ошибка при установке вида валюты!"); };
-    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
-        if (!VersionIn(row.VersionID, kCurrencyVersions)) {
-            Unsupported(this);
-            return false;
-        }
+    RunMeterCommand(TAction::acSetCurrency, [this](const TCounterRow&) {
         QInputDialog dlg(this);
-        dlg.setWindowTitle(QStringLiteral("Изменение вида валюты"));
-        dlg.setLabelText(QStringLiteral("Введите вид валюты"));
-        dlg.setTextValue(QStringLiteral("RUB"));
+        dlg.setWindowTitle(QString::fromUtf8(commandjobs::kCurrencyCaption));
+        dlg.setLabelText(QString::fromUtf8(commandjobs::kCurrencyPrompt));
+        dlg.setTextValue(QString::fromUtf8(commandjobs::kCurrencyInitial));
         dlg.setOkButtonText(QStringLiteral("OK"));
         dlg.setCancelButtonText(QStringLiteral("Отмена"));
-        if (auto* edit = dlg.findChild<QLineEdit*>()) edit->setMaxLength(3);
-        const bool ok = dlg.exec() == QDialog::Accepted;
-        const QString text = dlg.textValue().left(3);
-        if (!ok || text.isEmpty()) {
-            ErrorBox(this, QStringLiteral("Не введен вид валюты!"));
+        if (auto* edit = dlg.findChild<QLineEdit*>()) edit->setMaxLength(static_cast<int>(commandjobs::kCurrencyMaxChars));
+        const std::string text = dlg.exec() == QDialog::Accepted ? dlg.textValue().toStdString() : std::string();
+        if (auto refusal = commandjobs::CurrencyRefusal(text)) {
+            ErrorBox(this, Q(*refusal));
             return false;
         }
-        CounterSeance->CurrencyCode = text.toStdString();
+        CounterSeance->CurrencyCode = text;
         return true;
     });
 }
 
 void TMainFrm::acSetCorrectlyRangeExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->SetPrecisionJob(); };
-    job.SuccessText = [] { return QStringLiteral("Точность в счетчике установлена!"); };
-    job.FailureText = [] { return QStringLiteral("Произошла ошибка при установке точности!"); };
-    RunSelectedMeterJob(job, [this](const TCounterRow&) {
+    RunMeterCommand(TAction::acSetCorrectlyRange, [this](const TCounterRow&) {
         TFrmSetCorrectlyRange dlg(this);
         if (dlg.exec() != QDialog::Accepted) return false;
         CounterSeance->PrecisionCode = dlg.PrecisionCode();
@@ -1005,118 +989,14 @@ void TMainFrm::acSetCorrectlyRangeExecute() {
     });
 }
 
-namespace {
-
-// A control command: its versions, its job and the text of its success.
-TMeterJob ControlCommand(TControlCode code, const char* success) {
-    TMeterJob job;
-    job.Job = [code] { return CounterSeance->ControlJob(code); };
-    job.SuccessText = [success] { return QString::fromUtf8(success); };
-    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
-    return job;
-}
-
-}  // namespace
-
-void TMainFrm::acOffContactorExecute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::ContactorOff, "Контактор выключен!"),
-                        [this](const TCounterRow& row) {
-                            if (VersionIn(row.VersionID, kContactorVersions)) return true;
-                            Unsupported(this);
-                            return false;
-                        });
-}
-
-void TMainFrm::acRelaxContactorExecute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::ContactorRelease, "Контактор освобожден!"),
-                        [this](const TCounterRow& row) {
-                            if (VersionIn(row.VersionID, kContactorVersions)) return true;
-                            Unsupported(this);
-                            return false;
-                        });
-}
-
 void TMainFrm::acSetCardExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->CardSupportJob(); };
-    job.SuccessText = [] { return QStringLiteral("Поддержка карты установлена!"); };
-    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
-    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
-        if (!VersionIn(row.VersionID, kCardVersions)) {
-            Unsupported(this);
-            return false;
-        }
-        return AskYesNoCancel(this, QStringLiteral("Включить поддержку карты в счетчике? ВНИМАНИЕ! После указанных "
-                                                   "действий счетчик будет работать только в режиме предоплаты!!!"));
-    });
-}
-
-void TMainFrm::acOnChannel1Execute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::Channel1On, "Канал 1 включен!"), [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kChannel1Versions)) return true;
-        Unsupported(this);
-        return false;
-    });
-}
-
-void TMainFrm::acOffChannel1Execute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::Channel1Off, "Канал 1 выключен!"), [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kChannel1Versions)) return true;
-        Unsupported(this);
-        return false;
-    });
-}
-
-void TMainFrm::acOnChannel2Execute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::Channel2On, "Канал 2 включен!"), [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kChannel2Versions)) return true;
-        Unsupported(this);
-        return false;
-    });
-}
-
-void TMainFrm::acOffChannel2Execute() {
-    RunSelectedMeterJob(ControlCommand(TControlCode::Channel2Off, "Канал 2 выключен!"), [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kChannel2Versions)) return true;
-        Unsupported(this);
-        return false;
-    });
-}
-
-void TMainFrm::acOnOptoPortExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->OptoPortJob(true); };
-    job.SuccessText = [] { return QStringLiteral("Оптопорт включен!"); };
-    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
-    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kOptoPortVersions)) return true;
-        Unsupported(this);
-        return false;
-    });
-}
-
-void TMainFrm::acOffOptoPortExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->OptoPortJob(false); };
-    job.SuccessText = [] { return QStringLiteral("Оптопорт выключен!"); };
-    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
-    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
-        if (VersionIn(row.VersionID, kOptoPortVersions)) return true;
-        Unsupported(this);
-        return false;
+    RunMeterCommand(TAction::acSetCard, [this](const TCounterRow&) {
+        return AskYesNoCancel(this, QString::fromUtf8(commandjobs::kCardSupportQuestion));
     });
 }
 
 void TMainFrm::acManageChannelsExecute() {
-    TMeterJob job;
-    job.Job = [] { return CounterSeance->ManageChannelsJob(); };
-    job.SuccessText = [] { return QStringLiteral("Команда управления передана!"); };
-    job.FailureText = [] { return QString::fromStdString(CommandFailureText(CounterSeance->ErrorText)); };
-    RunSelectedMeterJob(job, [this](const TCounterRow& row) {
-        if (!VersionIn(row.VersionInternalID, kManageChannelRevisions)) {
-            Unsupported(this);
-            return false;
-        }
+    RunMeterCommand(TAction::acManageChannels, [this](const TCounterRow&) {
         TChanelDlg dlg(this);
         if (dlg.exec() != QDialog::Accepted) return false;
         CounterSeance->ChannelSettings = dlg.Settings();
@@ -1124,92 +1004,28 @@ void TMainFrm::acManageChannelsExecute() {
     });
 }
 
-void TMainFrm::RunMeasurement(TAction action) {
-    TMeterJob job;
-    std::function<QString()> result;
-    bool onlyIntegration = false;
-    switch (action) {
-        case TAction::acGetPower:
-        case TAction::acVector:
-            job.Job = [] { return CounterSeance->MeasurementsJob(); };
-            result = [] { return MeasurementText(0); };
-            break;
-        case TAction::acGetMomentPower:
-            job.Job = [] { return CounterSeance->MomentMeasurementsJob(); };
-            result = [] { return MeasurementText(PerPhaseMeter(CurrentVersion) ? 0 : 1); };
-            break;
-        case TAction::acGetOnlyPower:
-            job.Job = [] { return CounterSeance->PowerJob(); };
-            result = [] { return MeasurementText(2); };
-            break;
-        case TAction::acGetOnlyVoltage:
-            job.Job = [] { return CounterSeance->VoltagesJob(); };
-            result = [] { return MeasurementText(3); };
-            break;
-        case TAction::acGetOnlyCurrent:
-            job.Job = [] { return CounterSeance->CurrentsJob(); };
-            result = [] { return MeasurementText(4); };
-            break;
-        case TAction::acGetOnlyEnergy:
-            job.Job = [] { return CounterSeance->ConsumptionJob(); };
-            result = [] {
-                const int v = CounterSeance->VersionID;
-                if (v == 1)
-                    return QStringLiteral("Вся потребленная энергия : ") + Fixed(ConsumptionRecord.Values[0], 3) +
-                           QStringLiteral(" Вт*ч!");
-                if (v == 2 || v == 3) return QStringLiteral("Вся энергия :\r\n") + EnergyLines(true);
-                if (VersionIn(v, {{22, 22}, {27, 28}, {33, 39}, {48, 49}}))
-                    return QStringLiteral("Вся энергия :\r\n") + EnergyLines(false);
-                return QString();
-            };
-            break;
-        case TAction::acGetOnlyEnergy_1:
-            onlyIntegration = true;
-            job.Job = [] { return CounterSeance->ConsumptionJob(); };
-            result = [] { return QStringLiteral("Вся энергия :\r\n") + EnergyLines(false); };
-            break;
-        case TAction::acGetEnergyByMin:
-            onlyIntegration = true;
-            job.Job = [] { return CounterSeance->MinuteConsumptionJob(); };
-            result = [] {
-                return QStringLiteral("Энергия за %1 мин:\r\n").arg(MinuteInterval) + EnergyLines(false);
-            };
-            break;
-        default: return;
-    }
-    const TVersionRanges* none = action == TAction::acGetOnlyPower     ? &kNoPowerMeasurement
-                                 : action == TAction::acGetOnlyVoltage ? &kNoVoltageMeasurement
-                                 : action == TAction::acGetOnlyCurrent ? &kNoVoltageMeasurement
-                                                                       : &kNoFullMeasurement;
-    job.SuccessText = [result] { return result(); };
-    job.FailureText = [] { return QStringLiteral("Произошла ошибка при получении измерения!"); };
-    RunSelectedMeterJob(job, [this, none, onlyIntegration, action](const TCounterRow& row) {
-        const bool allowed = onlyIntegration ? VersionIn(row.VersionID, kIntegrationEnergyVersions)
-                                             : !VersionIn(row.VersionID, *none);
-        if (!allowed) {
-            Unsupported(this);
-            return false;
-        }
-        if (action == TAction::acGetEnergyByMin) {
-            TgetMinutesForm dlg(this);
-            if (dlg.exec() != QDialog::Accepted) return false;
-            MinuteInterval = dlg.Minutes();
-        }
+void TMainFrm::acGetEnergyByMinExecute() {
+    RunMeterCommand(TAction::acGetEnergyByMin, [this](const TCounterRow&) {
+        TgetMinutesForm dlg(this);
+        if (dlg.exec() != QDialog::Accepted) return false;
+        MinuteInterval = dlg.Minutes();
         return true;
     });
 }
 
-void TMainFrm::acGetPowerExecute() { RunMeasurement(TAction::acGetPower); }
-void TMainFrm::acGetMomentPowerExecute() { RunMeasurement(TAction::acGetMomentPower); }
-void TMainFrm::acGetOnlyPowerExecute() { RunMeasurement(TAction::acGetOnlyPower); }
-void TMainFrm::acGetOnlyVoltageExecute() { RunMeasurement(TAction::acGetOnlyVoltage); }
-void TMainFrm::acGetOnlyCurrentExecute() { RunMeasurement(TAction::acGetOnlyCurrent); }
-void TMainFrm::acGetOnlyEnergyExecute() { RunMeasurement(TAction::acGetOnlyEnergy); }
-void TMainFrm::acGetOnlyEnergy_1Execute() { RunMeasurement(TAction::acGetOnlyEnergy_1); }
-void TMainFrm::acGetEnergyByMinExecute() { RunMeasurement(TAction::acGetEnergyByMin); }
-void TMainFrm::acVectorExecute() { RunMeasurement(TAction::acVector); }
-
-void TMainFrm::acTaskCounterFileExecute() {}
-void TMainFrm::acSeanceExecute() {}
-void TMainFrm::acInitSeanceExecute() {}
-void TMainFrm::acWritePasswordsExecute() {}
+void TMainFrm::acOffContactorExecute() { RunMeterCommand(TAction::acOffContactor); }
+void TMainFrm::acRelaxContactorExecute() { RunMeterCommand(TAction::acRelaxContactor); }
+void TMainFrm::acOnChannel1Execute() { RunMeterCommand(TAction::acOnChannel1); }
+void TMainFrm::acOffChannel1Execute() { RunMeterCommand(TAction::acOffChannel1); }
+void TMainFrm::acOnChannel2Execute() { RunMeterCommand(TAction::acOnChannel2); }
+void TMainFrm::acOffChannel2Execute() { RunMeterCommand(TAction::acOffChannel2); }
+void TMainFrm::acOnOptoPortExecute() { RunMeterCommand(TAction::acOnOptoPort); }
+void TMainFrm::acOffOptoPortExecute() { RunMeterCommand(TAction::acOffOptoPort); }
+void TMainFrm::acGetPowerExecute() { RunMeterCommand(TAction::acGetPower); }
+void TMainFrm::acGetMomentPowerExecute() { RunMeterCommand(TAction::acGetMomentPower); }
+void TMainFrm::acGetOnlyPowerExecute() { RunMeterCommand(TAction::acGetOnlyPower); }
+void TMainFrm::acGetOnlyVoltageExecute() { RunMeterCommand(TAction::acGetOnlyVoltage); }
+void TMainFrm::acGetOnlyCurrentExecute() { RunMeterCommand(TAction::acGetOnlyCurrent); }
+void TMainFrm::acGetOnlyEnergyExecute() { RunMeterCommand(TAction::acGetOnlyEnergy); }
+void TMainFrm::acGetOnlyEnergy_1Execute() { RunMeterCommand(TAction::acGetOnlyEnergy_1); }
+void TMainFrm::acVectorExecute() { RunMeterCommand(TAction::acVector); }

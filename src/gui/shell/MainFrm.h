@@ -185,8 +185,11 @@ private:
     // command's own checks and dialogs (false stops), then the meter is copied into
     // the session object and the job runs.
     TJobOutcome RunSelectedMeterJob(TMeterJob job, std::function<bool(const TCounterRow&)> prepare = {});
-    // A measurement command: its versions, its job, a box with what was measured.
-    void RunMeasurement(TAction action);
+    // A meter command or measurement: its version check, `prepare` (its dialogs),
+    // its job and its messages.
+    TJobOutcome RunMeterCommand(TAction action, std::function<bool(const TCounterRow&)> prepare = {});
+    // "&Сеанс...", "&Инициализационный сеанс..." and "Запись области паролей...".
+    TJobOutcome RunSessionCommand(std::function<bool()> sessionJob);
     // The meter list after a meter was added or edited: read again, move to the meter.
     void CounterStored(std::int32_t counterID);
 
