@@ -637,7 +637,11 @@ void TMainFrm::acBeginSeanceExecute() {
             ErrorBox(this, QStringLiteral("Не удалось запустить запись данных в базу: ") + error);
             return;
         }
-        if (!PendingRecords) PendingRecords = [] { return static_cast<std::size_t>(std::max(0, PendingCount())); };
+        if (!PendingRecords)
+            PendingRecords = [] {
+                const int n = PendingCount();
+                return static_cast<std::size_t>(n > 0 ? n : 0);
+            };
         SetLoggedIn(true, User ? User->GateUser() : TGateUser::Administrator(), QString::fromUtf8(kAdministratorName));
         return;
     }
@@ -653,7 +657,11 @@ void TMainFrm::acBeginSeanceExecute() {
         ErrorBox(this, QStringLiteral("Не удалось запустить запись данных в базу: ") + error);
         return;
     }
-    if (!PendingRecords) PendingRecords = [] { return static_cast<std::size_t>(std::max(0, PendingCount())); };
+    if (!PendingRecords)
+        PendingRecords = [] {
+            const int n = PendingCount();
+            return static_cast<std::size_t>(n > 0 ? n : 0);
+        };
     SetLoggedIn(true, User->GateUser(), QString::fromStdString(User->UserName));
     SetSessionText(QString::fromStdString(SessionOpenText(*User)));
     if (Configuration) {
