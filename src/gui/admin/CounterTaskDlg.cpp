@@ -137,7 +137,7 @@ void TCounterTaskDlg::Show(QTreeWidget* list, std::vector<TTaskFile>& lines) {
         item->setText(colName, QString::fromStdString(l.FileName));
         item->setToolTip(colName, QString::fromStdString(l.FileName));
         item->setText(colID, QString::number(l.FileInternalID));
-        item->setTextAlignment(colID, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(colID, Qt::AlignCenter);
         item->setText(colIndexes, QString::fromStdString(l.IndexesText()));
         item->setText(colIncluded, QString::fromStdString(l.IncludedText()));
         if (l.IsWriteItem) item->setText(colStatReset, QString::fromStdString(l.StatResetText()));
