@@ -123,6 +123,11 @@ inline bool LogIn(TMainFrm* main, const QString& name, const QString& password) 
     return dialog.Seen() && main->LoggedIn();
 }
 
+// Answers Yes to questions and OK to every other box.
+inline QMessageBox::StandardButton YesToQuestions(const QString& text) {
+    return text.endsWith(QLatin1Char('?')) ? QMessageBox::Yes : QMessageBox::NoButton;
+}
+
 // Ends the session, giving up what is unsaved.
 inline void LogOut(TMainFrm* main) {
     if (!main->LoggedIn()) return;

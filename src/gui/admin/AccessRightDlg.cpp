@@ -59,9 +59,15 @@ void TAccessRightDlg::Show(const std::vector<TRightItem>& items) {
         widest = std::max(widest, list_->fontMetrics().horizontalAdvance(item->text()));
     }
     const int rowHeight = std::max(list_->sizeHintForRow(0), list_->fontMetrics().height() + 4);
-    list_->setMinimumSize(widest + 60, rowHeight * static_cast<int>(std::max<std::size_t>(items_.size(), 6)) + 8);
+    list_->setMinimumSize(widest + 60, rowHeight * static_cast<int>(std::max<std::size_t>(items_.size(), 6)) +
+                                           2 * list_->frameWidth() + 4);
     okBtn_->setEnabled(true);
-    if (list_->count() > 0) list_->setCurrentRow(0);
+    // The cursor starts on the first line that may be changed.
+    for (int i = 0; i < list_->count(); ++i)
+        if (list_->item(i)->flags() & Qt::ItemIsEnabled) {
+            list_->setCurrentRow(i);
+            break;
+        }
     adjustSize();
 }
 

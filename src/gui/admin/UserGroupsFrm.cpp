@@ -25,6 +25,7 @@ TUserGroupsFrm::TUserGroupsFrm(TMainFrm* mainFrm) : TTabForm(mainFrm, WindowIcon
     auto button = [this](const char* name, const char* caption, void (TUserGroupsFrm::*slot)()) {
         QAction* a = toolBar_->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
+        a->setIconText(a->text());  // tool buttons keep the "..." of a command that opens a dialog
         connect(a, &QAction::triggered, this, slot);
         return a;
     };

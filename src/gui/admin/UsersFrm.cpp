@@ -28,6 +28,7 @@ TUsersFrm::TUsersFrm(TMainFrm* mainFrm) : TTabForm(mainFrm, WindowIcon(TWindowIc
     auto button = [this](const char* name, const char* caption, void (TUsersFrm::*slot)()) {
         QAction* a = toolBar_->addAction(QString::fromUtf8(caption));
         a->setObjectName(QString::fromLatin1(name));
+        a->setIconText(a->text());  // tool buttons keep the "..." of a command that opens a dialog
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
@@ -52,6 +53,8 @@ TUsersFrm::TUsersFrm(TMainFrm* mainFrm) : TTabForm(mainFrm, WindowIcon(TWindowIc
     journalBtn_->setMenu(journalMenu);
     journalBtn_->setPopupMode(QToolButton::InstantPopup);
     journalBtn_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Room for the drop-down mark beside the caption.
+    journalBtn_->setMinimumWidth(journalBtn_->sizeHint().width() + 14);
     toolBar_->addWidget(journalBtn_);
 
     grid_ = admingrid::MakeGrid(this, {QStringLiteral("Имя пользователя"), QStringLiteral("Группа")});
