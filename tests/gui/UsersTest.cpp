@@ -125,6 +125,8 @@ private slots:
                 groups = ComboTexts(dlg->GroupComboBox());
                 QCOMPARE(dlg->GroupComboBox()->currentText(), QStringLiteral("Пользователи"));
                 QVERIFY(!dlg->OKBtn()->isEnabled());
+                Idle();
+                Screenshot(dlg, QStringLiteral("add-user-dialog.png"));
                 FillUser(dlg, QStringLiteral("Иванов"), QStringLiteral("secret1"), QStringLiteral("secret2"));
                 QVERIFY(dlg->isVisible());
                 QCOMPARE(dlg->focusWidget(), static_cast<QWidget*>(dlg->PaswEdit()));

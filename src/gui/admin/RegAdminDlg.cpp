@@ -66,7 +66,6 @@ TRegAdminDlg::TRegAdminDlg(QWidget* parent, TUser& user, TConfiguration* configu
 void TRegAdminDlg::FormCreate() {
     setObjectName("RegAdminDlg");
     setWindowTitle(QStringLiteral("Вход в систему"));
-    setToolTip(QString());
     setStatusTip(QStringLiteral("Окно регистрации администратора"));
     // A title bar without the close, help and size boxes: the dialog ends by its buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
