@@ -160,7 +160,7 @@ TEST(DbCli, SqlOnlyForTheBuiltInAdministrator) {
     };
     const Case cases[] = {
         {"sql \"SELECT 1\"", 4, "только администратору"},
-        {"--user SYSDBA --password wrong sql \"SELECT 1\"", 4, "только администратору"},
+        {"--user SYSDBA --password wrong sql \"SELECT 1\"", 4, "Неверно введены имя администратора и пароль!"},
         {"--user Supervisor --password PiquantOwl73620 sql \"SELECT 1\"", 4, "только администратору"},
         {admin + "sql \"SELECT UserGroupID, UserGroupName FROM UserGroups WHERE UserGroupID <= 2 ORDER BY 1\"", 0,
          "UserGroupID\tUserGroupName\n1\tСупервизоры\n2\tАдминистраторы\n"},
