@@ -100,10 +100,13 @@ private slots:
         int frameBefore = -1;
         int frameAfter = -1;
         bool visibleAfterEscape = false;
-        QTimer::singleShot(400, this, [&] {
+        // Act once the job waits for the meter, however long a loaded machine takes to get there.
+        QTimer poll;
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, this, [&] {
             TFileProgressDlg* dlg = OpenProgressDialog();
-            QVERIFY(dlg);
-            QVERIFY(dlg->JobRunning());
+            if (!dlg || !dlg->JobRunning() || dlg->ProgressBar()->value() < 2) return;
+            poll.stop();
             step = dlg->ShowLabel()->text();
             attempt = dlg->ProgressBar()->value();
             frameBefore = dlg->AnimationFrame();
@@ -117,6 +120,7 @@ private slots:
                 QTest::mouseClick(dlg->CancelBtn(), Qt::LeftButton);
             }
         });
+        poll.start();
         QElapsedTimer clock;
         clock.start();
         const TJobOutcome outcome = main_->RunMeterJob(FactoryNumberJob([&] { return WaitForMeter(*port_, failOnCancel); }));
