@@ -16,7 +16,7 @@ namespace {
 
 struct AreaCase {
     const char* Label;
-    ParamSpec Spec;
+    ParamLayout Layout;
     const char* Bytes;    // the field as a big-endian meter holds it
     const char* Value;    // expected value text after decoding
     const char* Display;  // expected display text
@@ -25,16 +25,16 @@ struct AreaCase {
     int YearBase = 0;
 };
 
-ParamSpec Int(int width, int minValue = 0, int maxValue = 0, int paramId = 1000) {
+ParamLayout Int(int width, int minValue = 0, int maxValue = 0, int paramId = 1000) {
     return {.Type = 1, .Width = width, .MinValue = minValue, .MaxValue = maxValue, .ParamID = paramId};
 }
-ParamSpec Typed(int type, int width, std::optional<int> mask = std::nullopt) {
+ParamLayout Typed(int type, int width, std::optional<int> mask = std::nullopt) {
     return {.Type = type, .Width = width, .Mask = mask};
 }
-ParamSpec Named(int type, int width, const char* name) { return {.Type = type, .Width = width, .Name = name}; }
+ParamLayout Named(int type, int width, const char* name) { return {.Type = type, .Width = width, .Name = name}; }
 
 // Types whose field is one 16- or 32-bit word in the meter's byte order.
-bool IsVersionOrdered(const ParamSpec& s) {
+bool IsVersionOrdered(const ParamLayout& s) {
     switch (s.Type) {
         case 1: return s.Width == 2 || s.Width == 4;
         case 5: case 11: case 15: case 16: case 24: case 27: case 32: return true;
@@ -42,7 +42,7 @@ bool IsVersionOrdered(const ParamSpec& s) {
     }
 }
 
-std::vector<std::uint8_t> InOrder(const ParamSpec& s, std::vector<std::uint8_t> bytes, bool littleEndian) {
+std::vector<std::uint8_t> InOrder(const ParamLayout& s, std::vector<std::uint8_t> bytes, bool littleEndian) {
     if (littleEndian && IsVersionOrdered(s)) std::reverse(bytes.begin(), bytes.end());
     return bytes;
 }
@@ -158,12 +158,12 @@ TEST_P(AreaCodec, DecodesAndEncodesInBothByteOrders) {
         SCOPED_TRACE(version);
         WholeValueMode = c.WholeValue;
         const bool le = IsLittleEndianVersion(version);
-        const auto field = InOrder(c.Spec, Hex(c.Bytes), le);
-        const auto expected = InOrder(c.Spec, Hex(c.Encoded ? c.Encoded : c.Bytes), le);
+        const auto field = InOrder(c.Layout, Hex(c.Bytes), le);
+        const auto expected = InOrder(c.Layout, Hex(c.Encoded ? c.Encoded : c.Bytes), le);
 
         TAreaImage image{};
-        std::copy(field.begin(), field.end(), image.begin() + c.Spec.Offset);
-        TCounterParam p = MakeParam(c.Spec);
+        std::copy(field.begin(), field.end(), image.begin() + c.Layout.Offset);
+        TCounterParam p = MakeParam(c.Layout);
         p.YearBase = static_cast<std::uint16_t>(c.YearBase);
         p.DecodeFromArea(image, version);
         EXPECT_EQ(p.Value, c.Value);
@@ -172,10 +172,10 @@ TEST_P(AreaCodec, DecodesAndEncodesInBothByteOrders) {
         TAreaImage out{};
         const auto written = p.TryEncodeToArea(out, version);
         ASSERT_TRUE(written.has_value());
-        EXPECT_EQ(*written, c.Spec.Type == 4 ? (c.Spec.Mask == 1 ? 1 : 0) : c.Spec.Width);
-        EXPECT_EQ(HexOf(out.data() + c.Spec.Offset, expected.size()), HexOf(expected.data(), expected.size()));
+        EXPECT_EQ(*written, c.Layout.Type == 4 ? (c.Layout.Mask == 1 ? 1 : 0) : c.Layout.Width);
+        EXPECT_EQ(HexOf(out.data() + c.Layout.Offset, expected.size()), HexOf(expected.data(), expected.size()));
         // Nothing outside the field is touched.
-        std::fill(out.begin() + c.Spec.Offset, out.begin() + c.Spec.Offset + static_cast<long>(expected.size()), 0);
+        std::fill(out.begin() + c.Layout.Offset, out.begin() + c.Layout.Offset + static_cast<long>(expected.size()), 0);
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0; }));
     }
 }
@@ -272,8 +272,8 @@ TEST(AreaCodecEdges, DateOfParam776FallsBackToTheCenturyLayout) {
 }
 
 TEST(AreaCodecEdges, FieldsOutsideTheImageAreNeitherReadNorWritten) {
-    for (const ParamSpec& s : {ParamSpec{.Type = 1, .Width = 4, .Offset = 1023}, ParamSpec{.Type = 3, .Width = 10, .Offset = 1020},
-                               ParamSpec{.Type = 2, .Width = 8, .Offset = -1}, ParamSpec{.Type = 5, .Width = 4, .Offset = 1022}}) {
+    for (const ParamLayout& s : {ParamLayout{.Type = 1, .Width = 4, .Offset = 1023}, ParamLayout{.Type = 3, .Width = 10, .Offset = 1020},
+                               ParamLayout{.Type = 2, .Width = 8, .Offset = -1}, ParamLayout{.Type = 5, .Width = 4, .Offset = 1022}}) {
         SCOPED_TRACE(s.Type);
         TCounterParam p = MakeParam(s);
         p.Value = "7";
@@ -289,7 +289,7 @@ TEST(AreaCodecEdges, FieldsOutsideTheImageAreNeitherReadNorWritten) {
 
 TEST(AreaCodecEdges, ValuesThatCannotBeWrittenAreFailuresNotZeros) {
     struct {
-        ParamSpec spec;
+        ParamLayout layout;
         const char* value;
     } cases[] = {
         {Int(2), ""},                       // no value
@@ -304,7 +304,7 @@ TEST(AreaCodecEdges, ValuesThatCannotBeWrittenAreFailuresNotZeros) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
-        TCounterParam p = MakeParam(c.spec);
+        TCounterParam p = MakeParam(c.layout);
         p.Value = c.value;
         TAreaImage image{};
         EXPECT_FALSE(p.TryEncodeToArea(image, kBigEndianVersion).has_value());

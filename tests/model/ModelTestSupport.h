@@ -52,7 +52,7 @@ inline std::string HexOf(const std::uint8_t* p, std::size_t n) {
     return s;
 }
 
-struct ParamSpec {
+struct ParamLayout {
     int Type = 1;
     int Width = 1;
     int Offset = 3;
@@ -64,7 +64,7 @@ struct ParamSpec {
     std::string Default;
 };
 
-inline TParamRow RowOf(const ParamSpec& s) {
+inline TParamRow RowOf(const ParamLayout& s) {
     TParamRow r;
     r.ParamID = s.ParamID;
     r.ParamName = s.Name;
@@ -81,7 +81,7 @@ inline TParamRow RowOf(const ParamSpec& s) {
     return r;
 }
 
-inline TCounterParam MakeParam(const ParamSpec& s) {
+inline TCounterParam MakeParam(const ParamLayout& s) {
     EnsureParamTypes();
     TCounterParam p(s.ParamID);
     p.LoadFromParamRow(RowOf(s));

@@ -11,18 +11,18 @@ using namespace modeltest;
 
 namespace {
 
-ParamSpec Int(int width, int minValue = 0, int maxValue = 0, int paramId = 1000) {
+ParamLayout Int(int width, int minValue = 0, int maxValue = 0, int paramId = 1000) {
     return {.Type = 1, .Width = width, .MinValue = minValue, .MaxValue = maxValue, .ParamID = paramId};
 }
-ParamSpec Typed(int type, int width, std::optional<int> mask = std::nullopt) {
+ParamLayout Typed(int type, int width, std::optional<int> mask = std::nullopt) {
     return {.Type = type, .Width = width, .Mask = mask};
 }
-ParamSpec WithDefault(int type, int width, const char* def) { return {.Type = type, .Width = width, .Default = def}; }
+ParamLayout WithDefault(int type, int width, const char* def) { return {.Type = type, .Width = width, .Default = def}; }
 
 TEST(ParamLoading, DefaultValuesFollowTheType) {
     codec::ScopedToday today(2024, 6, 15);
     struct {
-        ParamSpec spec;
+        ParamLayout layout;
         const char* value;
     } cases[] = {
         {WithDefault(2, 7, "1"), "1"},
@@ -42,8 +42,8 @@ TEST(ParamLoading, DefaultValuesFollowTheType) {
         {WithDefault(20, 1, "5"), "5"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec.Default);
-        EXPECT_EQ(MakeParam(c.spec).Value, c.value);
+        SCOPED_TRACE(c.layout.Default);
+        EXPECT_EQ(MakeParam(c.layout).Value, c.value);
     }
 }
 
@@ -97,7 +97,7 @@ TEST(ParamLoading, CopyFromLeavesYearBaseAndMarked) {
 TEST(ParamSetters, RangesAndFieldWidths) {
     struct {
         const char* label;
-        ParamSpec spec;
+        ParamLayout layout;
         std::int64_t value;
         bool taken;
     } ints[] = {
@@ -121,7 +121,7 @@ TEST(ParamSetters, RangesAndFieldWidths) {
     };
     for (const auto& c : ints) {
         SCOPED_TRACE(c.label);
-        TCounterParam p = MakeParam(c.spec);
+        TCounterParam p = MakeParam(c.layout);
         p.Value = "old";
         EXPECT_EQ(p.SetAsInteger(c.value), c.taken);
         EXPECT_EQ(p.Value, c.taken ? std::to_string(c.value) : "old");
@@ -129,7 +129,7 @@ TEST(ParamSetters, RangesAndFieldWidths) {
 
     struct {
         const char* label;
-        ParamSpec spec;
+        ParamLayout layout;
         double value;
         bool taken;
     } reals[] = {
@@ -146,7 +146,7 @@ TEST(ParamSetters, RangesAndFieldWidths) {
     };
     for (const auto& c : reals) {
         SCOPED_TRACE(c.label);
-        TCounterParam p = MakeParam(c.spec);
+        TCounterParam p = MakeParam(c.layout);
         p.Value = "old";
         EXPECT_EQ(p.SetAsFloat(c.value), c.taken);
         if (!c.taken) {
@@ -159,7 +159,7 @@ TEST(ParamSetters, TextsByType) {
     codec::ScopedToday today(2024, 6, 15);
     struct {
         const char* label;
-        ParamSpec spec;
+        ParamLayout layout;
         std::string_view text;
         const char* value;  // nullptr: refused, Value unchanged
     } cases[] = {
@@ -192,7 +192,7 @@ TEST(ParamSetters, TextsByType) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        TCounterParam p = MakeParam(c.spec);
+        TCounterParam p = MakeParam(c.layout);
         p.Value = "old";
         EXPECT_EQ(p.SetAsText(std::string(c.text)), c.value != nullptr);
         EXPECT_EQ(p.Value, c.value ? c.value : "old");
@@ -303,7 +303,7 @@ TEST(ParamGetters, NonEnumerationTypes) {
 
 struct BlobCase {
     const char* label;
-    ParamSpec spec;
+    ParamLayout layout;
     const char* value;
     const char* blob;
     const char* loaded = nullptr;  // value after loading the blob back, when not `value`
@@ -334,7 +334,7 @@ TEST(ParamDataValue, SavesAndLoadsEveryForm) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        TCounterParam p = MakeParam(c.spec);
+        TCounterParam p = MakeParam(c.layout);
         p.Value = c.value;
         const TDataValue blob = p.SaveValueToField();
         EXPECT_EQ(HexOf(blob.data(), blob.size()), HexOf(Hex(c.blob).data(), Hex(c.blob).size()));
@@ -343,14 +343,14 @@ TEST(ParamDataValue, SavesAndLoadsEveryForm) {
         p.ValueToRecord(record);
         EXPECT_EQ(record.Length, static_cast<std::int32_t>(blob.size()));
 
-        TCounterParam q = MakeParam(c.spec);
+        TCounterParam q = MakeParam(c.layout);
         q.LoadValueFromField(blob);
         EXPECT_EQ(q.Value, c.loaded ? c.loaded : c.value);
     }
 }
 
 TEST(ParamDataValue, ShortOrEmptyFieldsLeaveTheValue) {
-    for (const ParamSpec& s : {Int(4), Typed(2, 8), Typed(5, 4), Typed(15, 2), Typed(6, 1)}) {
+    for (const ParamLayout& s : {Int(4), Typed(2, 8), Typed(5, 4), Typed(15, 2), Typed(6, 1)}) {
         TCounterParam p = MakeParam(s);
         p.Value = "keep";
         const std::uint8_t three[] = {1, 2, 3};
