@@ -1,5 +1,6 @@
 // init: the initialisation session: write a new meter whose current identifier is given.
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "admin/User.h"
 #include "link/CounterSeance.h"
@@ -8,15 +9,6 @@
 
 #include <iostream>
 
-namespace cli {
-namespace sessions {
-int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
-bool EnsureWriter();
-void FinishWriter(Context& ctx, bool started);
-int CheckPort();
-int Report(Context& ctx, bool ok);
-}  // namespace sessions
-}  // namespace cli
 
 namespace {
 using namespace cli;

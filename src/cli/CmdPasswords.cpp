@@ -1,5 +1,6 @@
 // passwords: change the meter's write password (the password dialog and job).
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "db/DataBaseModule.h"
 #include "link/CounterSeance.h"
@@ -8,15 +9,6 @@
 
 #include <iostream>
 
-namespace cli {
-namespace sessions {
-int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
-bool EnsureWriter();
-void FinishWriter(Context& ctx, bool started);
-int CheckPort();
-int Report(Context& ctx, bool ok);
-}  // namespace sessions
-}  // namespace cli
 
 namespace {
 using namespace cli;

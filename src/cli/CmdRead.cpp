@@ -1,6 +1,7 @@
 // read: a read session with one registered meter (open, read every task area, close,
 // journal). Also the helpers the other meter-session commands share.
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "admin/User.h"
 #include "db/DataBaseModule.h"

@@ -1,5 +1,6 @@
 // session: the "&Сеанс..." job with one registered meter: read the task, then write it.
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "link/CounterSeance.h"
 #include "sessions/Sessions.h"
@@ -7,15 +8,6 @@
 
 #include <iostream>
 
-namespace cli {
-namespace sessions {
-int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
-bool EnsureWriter();
-void FinishWriter(Context& ctx, bool started);
-int CheckPort();
-int Report(Context& ctx, bool ok);
-}  // namespace sessions
-}  // namespace cli
 
 namespace {
 using namespace cli;

@@ -1,5 +1,6 @@
 // task show|set: the meter's task, as the task dialog shows and saves it.
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "db/DataBaseModule.h"
 #include "sessions/Task.h"
@@ -8,11 +9,6 @@
 #include <iostream>
 #include <sstream>
 
-namespace cli {
-namespace sessions {
-int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
-}  // namespace sessions
-}  // namespace cli
 
 namespace {
 using namespace cli;

@@ -1,5 +1,6 @@
 // values: the stored values of a meter, one per line.
 #include "Cli.h"
+#include "CliSessions.h"
 
 #include "db/DataBaseModule.h"
 #include "db/DictionaryQueries.h"
@@ -11,11 +12,6 @@
 #include <map>
 #include <memory>
 
-namespace cli {
-namespace sessions {
-int SelectMeter(Context& ctx, std::optional<TCounterStat>& counter);
-}  // namespace sessions
-}  // namespace cli
 
 namespace {
 using namespace cli;
